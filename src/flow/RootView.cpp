@@ -1,0 +1,112 @@
+#include "RootView.h"
+
+#include "runner/TerminalText.h"
+
+namespace corvane {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString installingText = u"Installing\u2026"_s;
+const QString updatingText = u"Updating\u2026"_s;
+const QString installFallback = u"Setup didn't finish."_s;
+const QString updateFallback = u"Update didn't finish."_s;
+const QString tryAgainSuffix = u" You can try again."_s;
+} // namespace
+
+RootView::RootView(std::unique_ptr<Operations> operations, QObject* parent)
+    : QObject(parent)
+    , m_operations(std::move(operations))
+    , m_statusText(installingText)
+{
+}
+
+RootView::~RootView() = default;
+
+template <typename T> void RootView::write(T& field, const T& value)
+{
+    if (field == value)
+        return;
+    field = value;
+    emit changed(false);
+}
+
+void RootView::setScreen(Screen screen)
+{
+    if (m_screen == screen)
+        return;
+    m_screen = screen;
+    emit changed(true);
+}
+
+void RootView::preflight()
+{
+    write(m_detected, detectedHarnesses());
+    write(m_isReturning, hasExistingInstall());
+    write(m_existing, m_isReturning ? readExistingHarnesses() : QList<ExistingHarness>{});
+    setScreen(m_operations->nodeVersion() ? Screen::Welcome : Screen::NoNode);
+}
+
+void RootView::onManage()
+{
+    setScreen(Screen::Questions);
+}
+
+void RootView::onRecheck()
+{
+    write(m_rechecked, true);
+    preflight();
+}
+
+void RootView::onRetry()
+{
+    setScreen(Screen::Welcome);
+}
+
+void RootView::runInstall(const InstallAnswers& answers)
+{
+    write(m_statusText, m_isReturning ? updatingText : installingText);
+    setScreen(Screen::Installing);
+    const QStringList chosen = answers.harnesses;
+    m_operations->runInstall(answers).then(this, [this, chosen](const RunResult& result) {
+        finishRun(result, chosen, installFallback);
+    });
+}
+
+void RootView::runUpdate()
+{
+    write(m_statusText, updatingText);
+    setScreen(Screen::Installing);
+    m_operations->runUpdate().then(this, [this](const RunResult& result) {
+        // The tools the earlier install manages, as the flow knows them when the run ends.
+        QStringList managed;
+        for (const ExistingHarness& harness : m_existing)
+            managed.append(harness.id);
+        finishRun(result, managed, updateFallback);
+    });
+}
+
+void RootView::finishRun(const RunResult& result, const QStringList& launchedIds,
+                         const QString& fallback)
+{
+    if (!result) {
+        write(m_launchedHarnessIds, launchedIds);
+        setScreen(Screen::Launched);
+    } else {
+        write(m_errorText, describe(*result, fallback));
+        setScreen(Screen::Failed);
+    }
+}
+
+QString RootView::describe(const RunError& error, const QString& fallback)
+{
+    if (const auto* setupError = std::get_if<SetupError>(&error);
+        setupError && setupError->kind == SetupError::Kind::ExitedWithStatus) {
+        const QString line = lastVisibleLine(setupError->output);
+        if (!line.isEmpty())
+            return line;
+    }
+    return fallback + tryAgainSuffix;
+}
+
+} // namespace corvane

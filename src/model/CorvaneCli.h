@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// What this program relies on from the Corvane command-line tool, in one place.
+//
+// The tool is fetched and run by npx on every call, inside the user's login shell under a
+// pseudo-terminal, with no keyboard input. It reads the answers file named by --config (readable by
+// the user only, and existing only while the tool runs), keeps the installations manifest up to
+// date after an install, and reports success by exit status 0 alone: any other status is a
+// failure, and its cleaned output is the only explanation the user gets. After an install,
+// "corv claude" and "corv codex" start the tools through Corvane.
+namespace corvane::cli {
+
+// The npm package that npx fetches and runs.
+inline constexpr QStringView installPackage = u"corvane@latest";
+
+// The manifest the tool keeps, relative to the user's home folder.
+inline constexpr QStringView manifestRelativePath = u".local/state/corvane/installations.json";
+
+// npx --yes corvane@latest install --config <answersPath> --yes
+QStringList installArguments(const QString& answersPath);
+
+// npx --yes corvane@latest update --all
+QStringList updateArguments();
+
+// Exit status 0 is success; every other status, signals included, is a failure.
+constexpr bool succeeded(int exitStatus) { return exitStatus == 0; }
+
+// The command that starts a tool through Corvane once it is installed ("corv claude" for
+// "claude-code", "corv codex" for "codex"); empty for any other id.
+QString startCommand(const QString& harnessId);
+
+} // namespace corvane::cli

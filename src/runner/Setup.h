@@ -1,0 +1,77 @@
+#pragma once
+
+#include "SetupError.h"
+
+#include "model/InstallAnswers.h"
+
+#include <QFuture>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+
+namespace corvane {
+
+class PtyRun;
+
+// Where the runner finds its wrapper and puts its answers files.
+struct RunnerConfig {
+    QString wrapperPath; // the system's script utility, which gives commands a pseudo-terminal
+    QString tempFolder;  // where answers files are created
+
+    // /usr/bin/script and the user's temporary folder.
+    static RunnerConfig system();
+};
+
+// Runs commands in the user's login shell.
+//
+// Runs live on the thread that owns the Setup object and never block it; each run's future gets
+// its one result on that thread. The object owns its live runs: destroying it (or endAllRuns())
+// removes their answers files at once and ends their processes, so no secret file and no process
+// outlives the program that started it. Creating it removes answers files that runs killed outright
+// left in the temporary folder, skipping those still locked by a live run of another copy.
+class Setup : public QObject {
+    Q_OBJECT
+public:
+    explicit Setup(RunnerConfig config = RunnerConfig::system(), QObject* parent = nullptr);
+    ~Setup() override;
+
+    static constexpr std::chrono::milliseconds nodeCheckBound = std::chrono::seconds(10);
+
+    // The Node.js version the user's interactive login shell reports (e.g. "v20.11.1"), or nothing
+    // when node is not found there, the shell cannot start, its output does not begin with "v",
+    // or it has not answered within `bound` (the shell's session is then killed). Synchronous;
+    // the shell reads its standard input from the null device.
+    static std::optional<QString> nodeVersion(std::chrono::milliseconds bound = nodeCheckBound);
+
+    // Runs arguments as one quoted command line in the user's login shell ("-ilc") under a
+    // pseudo-terminal, output and errors merged, input from the null device. Result: success for
+    // status 0, SetupError::exitedWithStatus with the cleaned output for any other status (a
+    // signal counts as 128 + its number), SetupError::scriptMissing when there is no wrapper, or a
+    // SystemError when the wrapper cannot be launched or an argument holds a NUL character.
+    QFuture<RunResult> runViaPty(const QStringList& arguments);
+
+    // Writes answers to a fresh private answers file and runs the installer with it; the file is
+    // gone before the result arrives, whatever the outcome.
+    QFuture<RunResult> runInstall(const InstallAnswers& answers);
+
+    // Runs the updater; no answers file.
+    QFuture<RunResult> runUpdate();
+
+    // Ends every live run now; their futures are cancelled. Blocks a few seconds at most.
+    void endAllRuns();
+
+    int liveRunCount() const { return static_cast<int>(m_runs.size()); }
+
+private:
+    QFuture<RunResult> launch(const QStringList& arguments, std::unique_ptr<class AnswersFile> answers);
+    QFuture<RunResult> settledLater(const RunResult& result);
+
+    RunnerConfig m_config;
+    QList<PtyRun*> m_runs;
+};
+
+} // namespace corvane
