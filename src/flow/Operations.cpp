@@ -16,19 +16,13 @@ SetupOperations::SetupOperations(std::unique_ptr<Setup> setup)
 
 SetupOperations::~SetupOperations() = default;
 
-std::optional<QString> SetupOperations::nodeVersion()
-{
-    return Setup::nodeVersion();
-}
+std::optional<QString> SetupOperations::nodeVersion() { return Setup::nodeVersion(); }
 
 QFuture<RunResult> SetupOperations::runInstall(const InstallAnswers& answers)
 {
     return m_setup->runInstall(answers);
 }
 
-QFuture<RunResult> SetupOperations::runUpdate()
-{
-    return m_setup->runUpdate();
-}
+QFuture<RunResult> SetupOperations::runUpdate() { return m_setup->runUpdate(); }
 
 } // namespace corvane

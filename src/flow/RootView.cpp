@@ -47,10 +47,7 @@ void RootView::preflight()
     setScreen(m_operations->nodeVersion() ? Screen::Welcome : Screen::NoNode);
 }
 
-void RootView::onManage()
-{
-    setScreen(Screen::Questions);
-}
+void RootView::onManage() { setScreen(Screen::Questions); }
 
 void RootView::onRecheck()
 {
@@ -58,10 +55,7 @@ void RootView::onRecheck()
     preflight();
 }
 
-void RootView::onRetry()
-{
-    setScreen(Screen::Welcome);
-}
+void RootView::onRetry() { setScreen(Screen::Welcome); }
 
 void RootView::runInstall(const InstallAnswers& answers)
 {

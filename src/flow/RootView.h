@@ -99,7 +99,8 @@ signals:
 private:
     template <typename T> void write(T& field, const T& value);
     void setScreen(Screen screen);
-    void finishRun(const RunResult& result, const QStringList& launchedIds, const QString& fallback);
+    void finishRun(const RunResult& result, const QStringList& launchedIds,
+                   const QString& fallback);
 
     std::unique_ptr<Operations> m_operations;
 

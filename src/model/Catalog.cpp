@@ -6,10 +6,7 @@ namespace corvane {
 
 using namespace Qt::StringLiterals;
 
-bool Harness::isDetected() const
-{
-    return existsAt(expandTilde(configPath));
-}
+bool Harness::isDetected() const { return existsAt(expandTilde(configPath)); }
 
 const QList<Harness>& harnesses()
 {

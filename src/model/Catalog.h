@@ -40,7 +40,7 @@ inline constexpr QStringView openaiApi = u"openai-api";
 inline constexpr QStringView openrouter = u"openrouter";
 } // namespace ids
 
-// The npm package specification that installs and updates run with npx.
+// The npm package that installs and updates run with npx.
 inline constexpr QStringView installPackage = cli::installPackage;
 
 // The tool catalog, in the order tools are listed and detected: Claude Code, then Codex.

@@ -6,8 +6,8 @@ using namespace Qt::StringLiterals;
 
 QStringList installArguments(const QString& answersPath)
 {
-    return {u"npx"_s,      u"--yes"_s,  installPackage.toString(), u"install"_s,
-            u"--config"_s, answersPath, u"--yes"_s};
+    return {u"npx"_s,    u"--yes"_s, installPackage.toString(), u"install"_s, u"--config"_s,
+            answersPath, u"--yes"_s};
 }
 
 QStringList updateArguments()

@@ -59,10 +59,7 @@ const QString& manifestPath()
     return path;
 }
 
-bool hasExistingInstall()
-{
-    return existsAt(manifestPath());
-}
+bool hasExistingInstall() { return existsAt(manifestPath()); }
 
 QList<ExistingHarness> readExistingHarnesses()
 {

@@ -10,7 +10,7 @@ namespace corvane {
 
 // A tool that an earlier install manages, as the installations manifest lists it.
 struct ExistingHarness {
-    QString id;                          // as the manifest gives it, not checked against the catalog
+    QString id; // as the manifest gives it, not checked against the catalog
     std::optional<QString> claudeFunding; // only ever set for "claude-code"
     std::optional<QString> codexFunding;  // only ever set for "codex"
 
@@ -25,7 +25,8 @@ const QString& manifestPath();
 bool hasExistingInstall();
 
 // The manifest's installations, in file order with duplicates kept. Never fails: a missing,
-// unreadable, non-regular or malformed manifest, or one of an unexpected shape, gives an empty list.
+// unreadable, non-regular or malformed manifest, or one of an unexpected shape, gives an empty
+// list.
 QList<ExistingHarness> readExistingHarnesses();
 
 // The parsing rules of readExistingHarnesses() applied to bytes already read.

@@ -5,10 +5,7 @@
 
 namespace corvane {
 
-QString homePath()
-{
-    return QDir::homePath();
-}
+QString homePath() { return QDir::homePath(); }
 
 QString expandTilde(const QString& path)
 {
@@ -19,9 +16,6 @@ QString expandTilde(const QString& path)
     return path;
 }
 
-bool existsAt(const QString& path)
-{
-    return !path.isEmpty() && QFileInfo::exists(path);
-}
+bool existsAt(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
 
 } // namespace corvane

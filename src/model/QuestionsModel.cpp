@@ -6,10 +6,7 @@ namespace corvane {
 
 namespace {
 
-bool isTrimmable(QChar c)
-{
-    return c == u'\t' || c.category() == QChar::Separator_Space;
-}
+bool isTrimmable(QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; }
 
 // The funding of the first installation of a tool, or "subscription" when it has none.
 QString seededFunding(const QList<ExistingHarness>& existing, QStringView toolId,
@@ -29,10 +26,7 @@ std::optional<QString> presentIfNotEmpty(const QString& key)
 
 } // namespace
 
-bool isBlank(QStringView text)
-{
-    return std::all_of(text.begin(), text.end(), isTrimmable);
-}
+bool isBlank(QStringView text) { return std::all_of(text.begin(), text.end(), isTrimmable); }
 
 QuestionsModel::QuestionsModel(const QList<Harness>& detected,
                                const QList<ExistingHarness>& existing, QObject* parent)
@@ -82,15 +76,9 @@ void QuestionsModel::setAnthropicApiKey(const QString& key) { assign(m_anthropic
 void QuestionsModel::setOpenaiApiKey(const QString& key) { assign(m_openaiApiKey, key); }
 void QuestionsModel::setOpenrouterApiKey(const QString& key) { assign(m_openrouterApiKey, key); }
 
-bool QuestionsModel::wantsClaude() const
-{
-    return m_selected.contains(ids::claudeCode.toString());
-}
+bool QuestionsModel::wantsClaude() const { return m_selected.contains(ids::claudeCode.toString()); }
 
-bool QuestionsModel::wantsCodex() const
-{
-    return m_selected.contains(ids::codex.toString());
-}
+bool QuestionsModel::wantsCodex() const { return m_selected.contains(ids::codex.toString()); }
 
 QList<QuestionStep> QuestionsModel::steps() const
 {
@@ -110,8 +98,8 @@ bool QuestionsModel::canSubmit() const
         return false;
     if (wantsCodex() && m_codexFunding == ids::openaiApi && isBlank(m_openaiApiKey))
         return false;
-    const bool needsOpenrouter = (wantsClaude() && m_claudeFunding == ids::openrouter)
-                                 || (wantsCodex() && m_codexFunding == ids::openrouter);
+    const bool needsOpenrouter = (wantsClaude() && m_claudeFunding == ids::openrouter) ||
+                                 (wantsCodex() && m_codexFunding == ids::openrouter);
     return !needsOpenrouter || !isBlank(m_openrouterApiKey);
 }
 

@@ -26,8 +26,8 @@ bool lockOwnFile(int fd, const QString& path)
         return false;
     struct stat opened {};
     struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::lstat(QFile::encodeName(path).constData(), &named) == 0
-           && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+    return ::fstat(fd, &opened) == 0 && ::lstat(QFile::encodeName(path).constData(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 } // namespace
@@ -48,9 +48,8 @@ AnswersFile::~AnswersFile()
 std::unique_ptr<AnswersFile> AnswersFile::create(const QString& folder, const QByteArray& content,
                                                  QString* error)
 {
-    const QString name = u"corv_install_"_s
-                         + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
-                         + u".json"_s;
+    const QString name = u"corv_install_"_s +
+                         QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + u".json"_s;
     std::unique_ptr<AnswersFile> file(new AnswersFile(QDir(folder).filePath(name)));
 
     if (!file->m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
@@ -84,8 +83,8 @@ int AnswersFile::removeStale(const QString& folder)
             continue;
         struct stat info {};
         // Only our own regular files, and only those no live run holds locked.
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()
-            && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.constData()) == 0)
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.constData()) == 0)
             ++removed;
         ::close(fd);
     }

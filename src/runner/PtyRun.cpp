@@ -7,10 +7,7 @@
 
 namespace corvane {
 
-void startNewSession()
-{
-    ::setsid();
-}
+void startNewSession() { ::setsid(); }
 
 void signalProcessGroup(const QProcess& process, int sig)
 {
@@ -65,10 +62,7 @@ void PtyRun::stop(std::chrono::milliseconds grace)
     }
 }
 
-void PtyRun::readOutput()
-{
-    m_output.append(m_process.readAllStandardOutput());
-}
+void PtyRun::readOutput() { m_output.append(m_process.readAllStandardOutput()); }
 
 void PtyRun::onFinished(int exitCode, QProcess::ExitStatus exitStatus)
 {

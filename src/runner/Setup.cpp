@@ -37,12 +37,11 @@ WrapperCommand wrapperCommand(const QString& shell, const QString& line)
     // only with -e. A POSIX shell reads that outer layer; it gives the login shell the user's own
     // SHELL back (or none, as the app had none) and replaces itself with it.
     const auto quote = [](const QString& text) { return quoteArgument(text, ShellDialect::Posix); };
-    const QString restoreShell = environment.contains(u"SHELL"_s)
-                                     ? u"SHELL="_s + quote(environment.value(u"SHELL"_s))
-                                           + u"; export SHELL; "_s
-                                     : u"unset SHELL; "_s;
-    const QString outer =
-        restoreShell + u"exec "_s + quote(shell) + u" -ilc "_s + quote(line);
+    const QString restoreShell =
+        environment.contains(u"SHELL"_s)
+            ? u"SHELL="_s + quote(environment.value(u"SHELL"_s)) + u"; export SHELL; "_s
+            : u"unset SHELL; "_s;
+    const QString outer = restoreShell + u"exec "_s + quote(shell) + u" -ilc "_s + quote(line);
     environment.insert(u"SHELL"_s, u"/bin/sh"_s);
     return {{u"-q"_s, u"-e"_s, u"-c"_s, outer, u"/dev/null"_s}, environment};
 #endif
@@ -50,10 +49,7 @@ WrapperCommand wrapperCommand(const QString& shell, const QString& line)
 
 } // namespace
 
-RunnerConfig RunnerConfig::system()
-{
-    return {u"/usr/bin/script"_s, QDir::tempPath()};
-}
+RunnerConfig RunnerConfig::system() { return {u"/usr/bin/script"_s, QDir::tempPath()}; }
 
 Setup::Setup(RunnerConfig config, QObject* parent)
     : QObject(parent)
@@ -62,10 +58,7 @@ Setup::Setup(RunnerConfig config, QObject* parent)
     AnswersFile::removeStale(m_config.tempFolder);
 }
 
-Setup::~Setup()
-{
-    endAllRuns();
-}
+Setup::~Setup() { endAllRuns(); }
 
 std::optional<QString> Setup::nodeVersion(std::chrono::milliseconds bound)
 {
@@ -106,10 +99,7 @@ QFuture<RunResult> Setup::runInstall(const InstallAnswers& answers)
     return launch(arguments, std::move(file));
 }
 
-QFuture<RunResult> Setup::runUpdate()
-{
-    return launch(cli::updateArguments(), nullptr);
-}
+QFuture<RunResult> Setup::runUpdate() { return launch(cli::updateArguments(), nullptr); }
 
 QFuture<RunResult> Setup::launch(const QStringList& arguments, std::unique_ptr<AnswersFile> answers)
 {
@@ -118,8 +108,8 @@ QFuture<RunResult> Setup::launch(const QStringList& arguments, std::unique_ptr<A
     const QString shell = userShell();
     const std::optional<QString> line = commandLine(arguments, dialectOf(shell));
     if (!line)
-        return settledLater(SystemError{
-            u"An argument holds a NUL character, which no command line can carry."_s});
+        return settledLater(
+            SystemError{u"An argument holds a NUL character, which no command line can carry."_s});
 
     const WrapperCommand command = wrapperCommand(shell, *line);
     auto* run = new PtyRun(m_config.wrapperPath, command.arguments, command.environment,

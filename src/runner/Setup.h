@@ -15,6 +15,7 @@
 
 namespace corvane {
 
+class AnswersFile;
 class PtyRun;
 
 // Where the runner finds its wrapper and puts its answers files.
@@ -67,7 +68,7 @@ public:
     int liveRunCount() const { return static_cast<int>(m_runs.size()); }
 
 private:
-    QFuture<RunResult> launch(const QStringList& arguments, std::unique_ptr<class AnswersFile> answers);
+    QFuture<RunResult> launch(const QStringList& arguments, std::unique_ptr<AnswersFile> answers);
     QFuture<RunResult> settledLater(const RunResult& result);
 
     RunnerConfig m_config;

@@ -1,60 +1,57 @@
 #pragma once
 
+#include "runner/SetupError.h"
+
 #include <QByteArray>
+#include <QFuture>
 #include <QString>
 #include <QTemporaryDir>
 
 namespace corvane::test {
 
-// A throw-away home folder. While the object lives, HOME points at it (the earlier value comes
-// back afterwards), so catalogs, the manifest and every login shell a test starts see only it.
+// A throw-away home folder. While the object lives, HOME points at it, so catalogs, the manifest
+// and every login shell a test starts see only it.
 //
 // Each login shell the runner may start (bash, zsh, dash/sh, fish) reads a start-up file here that
-// sets PATH to this home's bin/ and then sysbin/, which holds links to a few basic tools only: the
-// machine's own node and npx are never found, so nothing reaches the npm registry. Tests add
-// stand-ins to bin/ and extra start-up lines with addStartup().
+// sets PATH to this home's bin/ and then sysbin/, which links a few basic tools only: the machine's
+// own node and npx are never found, so nothing can reach the npm registry.
 class TestHome {
 public:
     TestHome();
     ~TestHome();
-    TestHome(const TestHome&) = delete;
-    TestHome& operator=(const TestHome&) = delete;
 
     QString path() const { return m_dir.path(); }
-    QString filePath(const QString& relative) const;
+    QString filePath(const QString& relative) const { return m_dir.filePath(relative); }
 
-    // Writes a file under the home, creating folders on the way.
-    void writeFile(const QString& relative, const QByteArray& content);
+    // Writes a file under the home, creating folders on the way; executable when asked.
+    void writeFile(const QString& relative, const QByteArray& content, bool executable = false);
     // Removes a file or a whole folder under the home.
     void remove(const QString& relative);
+    // Reads a file under the home; empty when missing.
+    QByteArray read(const QString& relative) const;
 
-    // Puts an executable script into bin/.
-    void installProgram(const QString& name, const QByteArray& script);
     // A `node` in bin/ that prints output exactly (any bytes) and exits with status.
     void installNode(const QByteArray& output, int status = 0);
-    // The Corvane stand-in as bin/npx.
+    // The Corvane stand-in as bin/npx; it records into standin-record/.
     void installStandIn();
-
-    // Shell lines (POSIX syntax) run by every shell's start-up file after PATH is set.
-    void addStartup(const QByteArray& lines);
-    // Back to the plain start-up file.
-    void resetStartup();
+    // Shell lines (POSIX syntax) every shell's start-up file runs after setting PATH.
+    void setStartup(const QByteArray& lines);
 
 private:
-    void writeStartupFiles();
-
     QTemporaryDir m_dir;
     QByteArray m_previousHome;
-    QByteArray m_extraStartup;
 };
 
 // Whether a process is gone: no such process, or a zombie nobody has reaped yet.
 bool processGone(qint64 pid);
 
-// Reads a whole file; empty when it cannot be read.
-QByteArray readAll(const QString& path);
+// Spins the event loop until the future has its result, for at most timeoutMs.
+std::optional<RunResult> waitForResult(const QFuture<RunResult>& future, int timeoutMs = 60000);
 
-// The full path of a program on this machine's PATH, or empty.
-QString systemProgram(const QString& name);
+// The status of a SetupError::exitedWithStatus result, or -1 for any other result.
+int failedStatus(const RunResult& result);
+
+// The output of a SetupError::exitedWithStatus result, or empty.
+QString failedOutput(const RunResult& result);
 
 } // namespace corvane::test

@@ -1,0 +1,223 @@
+// The flow controller: with stand-in operations for every transition and the order in which it
+// publishes changes, then on the real machine parts with the Corvane stand-in as npx.
+#include "flow/RootView.h"
+#include "model/QuestionsModel.h"
+#include "runner/Setup.h"
+#include "support/TestHome.h"
+
+#include <QPromise>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace corvane;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString manifest = u".local/state/corvane/installations.json"_s;
+
+// Operations whose answers the test decides; runs end only when the test settles them.
+struct FakeOperations : Operations {
+    std::optional<QString> version = u"v20.11.1"_s;
+    int nodeChecks = 0;
+    QList<InstallAnswers> installs;
+    std::shared_ptr<QPromise<RunResult>> pending;
+
+    std::optional<QString> nodeVersion() override { return ++nodeChecks, version; }
+    QFuture<RunResult> runInstall(const InstallAnswers& answers) override
+    {
+        installs.append(answers);
+        return runUpdate();
+    }
+    QFuture<RunResult> runUpdate() override
+    {
+        pending = std::make_shared<QPromise<RunResult>>();
+        pending->start();
+        return pending->future();
+    }
+    void settle(const RunResult& result) { pending->addResult(result), pending->finish(); }
+};
+
+} // namespace
+
+class TestFlow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void preflight();
+    void installSuccess_data();
+    void installSuccess();
+    void failureRetryAndUpdate();
+    void textIsPublishedBeforeTheScreen();
+    void realInstallThenReturningUser();
+
+private:
+    std::unique_ptr<test::TestHome> m_home;
+    std::unique_ptr<RootView> m_flow;
+    FakeOperations* m_ops = nullptr;
+    QStringList m_seen; // one entry per change: screen, cross-fade, texts
+    const InstallAnswers m_answers{
+        {u"codex"_s, u"claude-code"_s}, {u"subscription"_s}, {u"openai-api"_s}, {}, u"k"_s, {}};
+};
+
+void TestFlow::initTestCase() { m_home = std::make_unique<test::TestHome>(); }
+
+void TestFlow::init()
+{
+    for (const QString& path : {u".claude"_s, u".codex"_s, u".local"_s})
+        m_home->remove(path);
+    auto ops = std::make_unique<FakeOperations>();
+    m_ops = ops.get();
+    m_flow = std::make_unique<RootView>(std::move(ops));
+    m_seen.clear();
+    connect(m_flow.get(), &RootView::changed, this, [this](bool screenChanged) {
+        m_seen.append(u"%1%2 %3|%4|%5"_s.arg(int(m_flow->screen()))
+                          .arg(screenChanged ? u"*"_s : u""_s)
+                          .arg(m_flow->statusText(), m_flow->errorText(),
+                               m_flow->launchedHarnessIds().join(u',')));
+    });
+}
+
+void TestFlow::preflight()
+{
+    m_home->writeFile(u".codex/config.toml"_s, "");
+    m_home->writeFile(u".claude/settings.json"_s, "{}");
+    m_flow->preflight();
+    QCOMPARE(m_flow->screen(), Screen::Welcome);
+    QCOMPARE(m_flow->detected(), harnesses());
+    QVERIFY(!m_flow->isReturning() && m_flow->existing().isEmpty());
+    QVERIFY(!m_seen.join(u' ').contains(u'*')); // still the welcome screen: no cross-fade
+
+    // A manifest that is not JSON still makes a returning user, with nothing read from it.
+    m_home->writeFile(manifest, "not json");
+    m_ops->version.reset();
+    m_flow->preflight();
+    QCOMPARE(m_flow->screen(), Screen::NoNode);
+    QVERIFY(m_flow->isReturning() && m_flow->existing().isEmpty() && !m_flow->rechecked());
+
+    m_seen.clear();
+    m_flow->onRecheck();
+    QCOMPARE(m_seen, QStringList{u"1 Installing\u2026||"_s}); // rechecked only, no cross-fade
+    QVERIFY(m_flow->noNodeData().rechecked);
+
+    // Node.js arrives, a tool goes and the manifest changes: the recheck reads everything again.
+    m_ops->version = u"v22.0.0"_s;
+    m_home->remove(u".claude"_s);
+    m_home->writeFile(
+        manifest, R"({"installations":[{"harness":"codex","user_funded_provider":"openrouter"}]})");
+    m_flow->onRecheck();
+    QCOMPARE(m_flow->screen(), Screen::Welcome);
+    QCOMPARE(m_flow->detected().size(), 1);
+    QCOMPARE(m_flow->questionsData().existing,
+             (QList<ExistingHarness>{{u"codex"_s, {}, u"openrouter"_s}}));
+    QCOMPARE(m_ops->nodeChecks, 4);
+}
+
+void TestFlow::installSuccess_data()
+{
+    QTest::addColumn<QByteArray>("manifestText"); // null: no manifest
+    QTest::addColumn<QString>("statusText");
+    QTest::newRow("new user") << QByteArray() << u"Installing\u2026"_s;
+    QTest::newRow("returning user")
+        << R"({"installations":[{"harness":"codex"}]})"_ba << u"Updating\u2026"_s;
+    QTest::newRow("manifest listing nothing") << "{}"_ba << u"Updating\u2026"_s;
+}
+
+void TestFlow::installSuccess()
+{
+    QFETCH(QByteArray, manifestText);
+    QFETCH(QString, statusText);
+    if (!manifestText.isNull())
+        m_home->writeFile(manifest, manifestText);
+    m_flow->preflight();
+    m_flow->onManage();
+    QCOMPARE(m_flow->screen(), Screen::Questions);
+    m_flow->onInstall(m_answers);
+    QCOMPARE(m_flow->screen(), Screen::Installing);
+    QCOMPARE(m_flow->installingData().statusText, statusText);
+    QCOMPARE(m_ops->installs, QList<InstallAnswers>{m_answers});
+    m_ops->settle(std::nullopt);
+    QTRY_COMPARE(m_flow->screen(), Screen::Launched);
+    QCOMPARE(m_flow->launchedData().harnessIds, m_answers.harnesses);
+    QCOMPARE(m_flow->launchedData().isReturning, !manifestText.isNull());
+}
+
+void TestFlow::failureRetryAndUpdate()
+{
+    m_home->writeFile(manifest,
+                      R"({"installations":[{"harness":"codex"},{"harness":"claude-code"}]})");
+    m_flow->preflight();
+    m_flow->onManage();
+    m_flow->onInstall(m_answers);
+    m_ops->settle(SystemError{u"disk full"_s});
+    QTRY_COMPARE(m_flow->screen(), Screen::Failed);
+    QCOMPARE(m_flow->failedData().errorText, u"Setup didn't finish. You can try again."_s);
+
+    // Retrying does not look at the machine again.
+    m_home->writeFile(u".claude/settings.json"_s, "{}");
+    m_flow->onRetry();
+    QCOMPARE(m_flow->screen(), Screen::Welcome);
+    QVERIFY(m_flow->detected().isEmpty());
+    QCOMPARE(m_ops->nodeChecks, 1);
+
+    m_flow->onRefresh();
+    QCOMPARE(m_flow->statusText(), u"Updating\u2026"_s);
+    m_ops->settle(SetupError::exitedWithStatus(1, u"npm warn old\r\nError: bad key\r\n"_s));
+    QTRY_COMPARE(m_flow->errorText(), u"Error: bad key"_s);
+    m_flow->onRetry();
+    m_flow->onRefresh();
+    m_ops->settle(std::nullopt);
+    QTRY_COMPARE(m_flow->screen(), Screen::Launched);
+    QCOMPARE(m_flow->launchedHarnessIds(), (QStringList{u"codex"_s, u"claude-code"_s}));
+}
+
+void TestFlow::textIsPublishedBeforeTheScreen()
+{
+    m_flow->onRefresh();
+    m_ops->settle(SetupError::scriptMissing());
+    QTRY_COMPARE(m_flow->screen(), Screen::Failed);
+    // Each change once, the text before the screen; only screen changes cross-fade.
+    const QString status = u"Updating\u2026|"_s;
+    const QString error = status + u"Update didn't finish. You can try again.|"_s;
+    QCOMPARE(m_seen, (QStringList{u"0 "_s + status + u"|"_s, u"3* "_s + status + u"|"_s,
+                                  u"3 "_s + error, u"5* "_s + error}));
+}
+
+void TestFlow::realInstallThenReturningUser()
+{
+    m_home->installStandIn();
+    m_home->installNode("v20.11.1\n");
+    m_home->writeFile(u".codex/config.toml"_s, "");
+    qputenv("SHELL", QFile::encodeName(QStandardPaths::findExecutable(u"zsh"_s)));
+    QTemporaryDir temp;
+    const auto startApp = [&] {
+        auto setup =
+            std::make_unique<Setup>(RunnerConfig{RunnerConfig::system().wrapperPath, temp.path()});
+        m_flow = std::make_unique<RootView>(std::make_unique<SetupOperations>(std::move(setup)));
+        m_flow->preflight();
+        m_flow->onManage();
+        return std::make_unique<QuestionsModel>(m_flow->detected(), m_flow->existing());
+    };
+    std::unique_ptr<QuestionsModel> questions = startApp();
+    QVERIFY(!m_flow->isReturning());
+    questions->setSelected(u"claude-code"_s, true);
+    questions->setClaudeFunding(u"anthropic-api"_s);
+    questions->setAnthropicApiKey(u"sk-ant-\u00e9"_s);
+    m_flow->onInstall(questions->answers());
+    QCOMPARE(m_flow->screen(), Screen::Installing); // the run goes on in the background
+    QTRY_COMPARE_WITH_TIMEOUT(m_flow->screen(), Screen::Launched, 60000);
+    QCOMPARE(m_flow->launchedHarnessIds(), (QStringList{u"claude-code"_s, u"codex"_s}));
+
+    // The next start finds what the installer recorded; keys are never remembered.
+    questions = startApp();
+    QVERIFY(m_flow->isReturning() && questions->isReturning());
+    QCOMPARE(m_flow->existing(), (QList<ExistingHarness>{{u"claude-code"_s, u"anthropic-api"_s, {}},
+                                                         {u"codex"_s, {}, u"subscription"_s}}));
+    QVERIFY(!questions->canSubmit());
+
+    QVERIFY(temp.isValid() && QDir(temp.path()).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestFlow)
+#include "tst_flow.moc"

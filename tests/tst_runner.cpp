@@ -1,0 +1,248 @@
+// Commands in real login shells: the Node.js check, and runs through the real script utility with
+// the Corvane stand-in as npx, from a temporary HOME.
+#include "runner/Setup.h"
+#include "runner/TerminalText.h"
+#include "support/TestHome.h"
+
+#include <QStandardPaths>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace corvane;
+using namespace Qt::StringLiterals;
+
+class TestRunner : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void nodeVersion_data();
+    void nodeVersion();
+    void nodeCheckNeverWaitsOnInputOrPastItsBound();
+    void argumentsSurviveQuoting_data();
+    void argumentsSurviveQuoting();
+    void exitStatus_data();
+    void exitStatus();
+    void lastLineIsNeverLost();
+    void runsThatCannotStart();
+
+private:
+    RunResult run(const QStringList& arguments, RunnerConfig config = RunnerConfig::system());
+    void useShell(const QString& name);
+    std::unique_ptr<test::TestHome> m_home;
+};
+
+void TestRunner::initTestCase()
+{
+    m_home = std::make_unique<test::TestHome>();
+    m_home->installStandIn();
+}
+
+void TestRunner::init()
+{
+    m_home->setStartup({});
+    m_home->remove(u"standin-record"_s);
+    for (const char* name :
+         {"STANDIN_EXIT", "STANDIN_SIGNAL", "STANDIN_LAST_LINE", "STANDIN_BURST"})
+        qunsetenv(name);
+    useShell(u"bash"_s);
+}
+
+void TestRunner::useShell(const QString& name)
+{
+    const QString path = QStandardPaths::findExecutable(name);
+    if (path.isEmpty())
+        QSKIP("shell not installed");
+    qputenv("SHELL", QFile::encodeName(path));
+}
+
+RunResult TestRunner::run(const QStringList& arguments, RunnerConfig config)
+{
+    Setup setup(std::move(config));
+    const std::optional<RunResult> result = test::waitForResult(setup.runViaPty(arguments));
+    if (!result)
+        qFatal("the run did not end");
+    return *result;
+}
+
+void TestRunner::nodeVersion_data()
+{
+    QTest::addColumn<QString>("shell");
+    QTest::addColumn<QByteArray>("output"); // null: no node on PATH
+    QTest::addColumn<QByteArray>("startup");
+    QTest::addColumn<QString>("expected"); // null: nothing found
+    for (const char* s : {"bash", "zsh"}) {
+        const QString sh = QString::fromLatin1(s);
+        QTest::addRow("%s: version", s) << sh << "v20.11.1\n"_ba
+                                        << ""_ba << u"v20.11.1"_s;
+        QTest::addRow("%s: blanks first", s) << sh << "\n \tv18.0.0 \r\n"_ba
+                                             << ""_ba << u"v18.0.0"_s;
+        QTest::addRow("%s: greeting first", s) << sh << "v20.11.1"_ba
+                                               << "echo Hi"_ba << QString();
+        QTest::addRow("%s: text after", s) << sh << "v20\nbye\n"_ba
+                                           << ""_ba << u"v20\nbye"_s;
+        QTest::addRow("%s: no v", s) << sh << "20.11.1"_ba
+                                     << ""_ba << QString();
+        QTest::addRow("%s: bad UTF-8", s) << sh << "v2\xff"_ba
+                                          << ""_ba << u"v2\uFFFD"_s;
+        QTest::addRow("%s: no node", s) << sh << QByteArray() << ""_ba << QString();
+    }
+    QTest::newRow("missing shell") << u"/nonexistent/sh"_s << "v1"_ba
+                                   << ""_ba << QString();
+    QTest::newRow("empty SHELL") << QString(u""_s) << "v1"_ba
+                                 << ""_ba << QString();
+}
+
+void TestRunner::nodeVersion()
+{
+    QFETCH(QString, shell);
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, startup);
+    QFETCH(QString, expected);
+    const QString found = QStandardPaths::findExecutable(shell);
+    qputenv("SHELL", QFile::encodeName(found.isEmpty() ? shell : found));
+    m_home->remove(u"bin/node"_s);
+    if (!output.isNull())
+        m_home->installNode(output, 3); // a failing status does not matter
+    m_home->setStartup(startup);
+    QCOMPARE(Setup::nodeVersion().value_or(QString()), expected);
+}
+
+void TestRunner::nodeCheckNeverWaitsOnInputOrPastItsBound()
+{
+    // This process's input never ends, as a terminal's would not: a start-up file reading it must
+    // get end-of-file from the null device.
+    int endless[2];
+    QVERIFY(::pipe(endless) == 0);
+    const int savedInput = ::dup(STDIN_FILENO);
+    ::dup2(endless[0], STDIN_FILENO);
+    m_home->installNode("v20.11.1\n");
+    m_home->setStartup("read answer");
+    const std::optional<QString> version = Setup::nodeVersion(std::chrono::seconds(5));
+    ::dup2(savedInput, STDIN_FILENO);
+    QCOMPARE(version.value_or(u"nothing"_s), u"v20.11.1"_s);
+
+    // Past the bound the shell's whole session is ended, children included.
+    m_home->setStartup("sleep 60 & echo $! > \"$HOME/sleeper\"; wait");
+    QVERIFY(!Setup::nodeVersion(std::chrono::milliseconds(1500)));
+    const qint64 sleeper = m_home->read(u"sleeper"_s).trimmed().toLongLong();
+    QVERIFY(sleeper > 0);
+    QTRY_VERIFY(test::processGone(sleeper));
+}
+
+void TestRunner::argumentsSurviveQuoting_data()
+{
+    QTest::addColumn<QString>("shell");
+    for (const char* shell : {"bash", "zsh", "dash", "fish"})
+        QTest::newRow(shell) << QString::fromLatin1(shell);
+}
+
+void TestRunner::argumentsSurviveQuoting()
+{
+    QFETCH(QString, shell);
+    useShell(shell);
+    const QStringList arguments{u"--yes"_s,
+                                u""_s,
+                                u"it's"_s,
+                                u"'"_s,
+                                u"two  spaces "_s,
+                                u"$HOME $(id) ${PATH}"_s,
+                                u"`id`"_s,
+                                u"\"dq\""_s,
+                                u"back\\slash"_s,
+                                u"trailing\\"_s,
+                                u"\\'"_s,
+                                u"\\\\'\\"_s,
+                                u"line one\nline two"_s,
+                                u"tab\there"_s,
+                                u"* ? [a] ~ !! #"_s,
+                                u"; exit 3 | & > x"_s,
+                                u"ünïcødé ✓ 🔑"_s};
+    qputenv("STANDIN_QUIET", "1");
+    const RunResult result = run(QStringList{u"npx"_s} + arguments);
+    qunsetenv("STANDIN_QUIET");
+    QCOMPARE(test::failedStatus(result), -1);
+    QVERIFY(!result);
+    QByteArray recorded = m_home->read(u"standin-record/args"_s);
+    recorded.chop(1); // every argument ends in a NUL
+    QCOMPARE(QString::fromUtf8(recorded).split(QChar(0)), arguments);
+
+    // The login shell gets the user's SHELL back, not the wrapper's.
+    QVERIFY(!run({u"sh"_s, u"-c"_s, u"printf %s \"$SHELL\" > \"$HOME/seen\""_s}));
+    QCOMPARE(m_home->read(u"seen"_s), qgetenv("SHELL"));
+}
+
+void TestRunner::exitStatus_data()
+{
+    QTest::addColumn<QString>("shell");
+    QTest::addColumn<QByteArray>("variable");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("expected");
+    for (const char* s : {"bash", "zsh"}) {
+        const QString sh = QString::fromLatin1(s);
+        for (int status : {0, 1, 7, 255})
+            QTest::addRow("%s %d", s, status)
+                << sh << "STANDIN_EXIT"_ba << QByteArray::number(status) << status;
+        QTest::addRow("%s SIGTERM", s) << sh << "STANDIN_SIGNAL"_ba
+                                       << "TERM"_ba << 128 + 15;
+        QTest::addRow("%s SIGKILL", s) << sh << "STANDIN_SIGNAL"_ba
+                                       << "KILL"_ba << 128 + 9;
+    }
+}
+
+void TestRunner::exitStatus()
+{
+    QFETCH(QString, shell);
+    QFETCH(QByteArray, variable);
+    QFETCH(QByteArray, value);
+    QFETCH(int, expected);
+    useShell(shell);
+    qputenv(variable.constData(), value);
+    qputenv("STANDIN_LAST_LINE", "Error: the last word");
+    const RunResult result = run({u"npx"_s, u"--yes"_s, u"corvane@latest"_s, u"update"_s});
+    QCOMPARE(test::failedStatus(result), expected == 0 ? -1 : expected);
+    QCOMPARE(!result, expected == 0);
+    if (expected == 0)
+        return;
+    // Cleaned: no escape left, trimmed, carriage returns kept, bad bytes replaced.
+    const QString output = test::failedOutput(result);
+    QVERIFY(!output.contains(QChar(0x1b)) && output == output.trimmed());
+    QVERIFY(output.contains(u"instead\r\nbytes that are not UTF-8: \uFFFD\uFFFD end"_s));
+    if (variable == "STANDIN_EXIT")
+        QCOMPARE(lastVisibleLine(output), u"Error: the last word"_s);
+}
+
+void TestRunner::lastLineIsNeverLost()
+{
+    qputenv("STANDIN_EXIT", "1");
+    for (int i = 0; i < 12; ++i) {
+        // Many short runs, then one with a large burst just before its last line.
+        const QByteArray burst = i == 11 ? "200000" : "300";
+        qputenv("STANDIN_BURST", burst);
+        qputenv("STANDIN_LAST_LINE", "Error: run " + QByteArray::number(i));
+        const QString output =
+            test::failedOutput(run({u"npx"_s, u"--yes"_s, u"x"_s, u"install"_s}));
+        QCOMPARE(lastVisibleLine(output), u"Error: run %1"_s.arg(i));
+        QVERIFY(output.contains(u"\r\n"_s + QString::fromLatin1(burst) + u"\r\n"_s));
+    }
+}
+
+void TestRunner::runsThatCannotStart()
+{
+    QTemporaryDir temp;
+    RunnerConfig config = RunnerConfig::system();
+    config.wrapperPath = temp.filePath(u"missing"_s);
+    QCOMPARE(run({u"npx"_s}, config), RunResult(SetupError::scriptMissing()));
+
+    // Something at the wrapper's path that cannot be executed: a launch error, not a status.
+    config.wrapperPath = temp.path();
+    QVERIFY(std::holds_alternative<SystemError>(*run({u"npx"_s}, config)));
+
+    // No command line can carry a NUL: refused before anything starts.
+    QVERIFY(std::holds_alternative<SystemError>(*run({u"npx"_s, u"a\0b"_s})));
+    QVERIFY(m_home->read(u"standin-record/args"_s).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestRunner)
+#include "tst_runner.moc"

@@ -1,0 +1,100 @@
+#include "flow/RootView.h"
+#include "runner/OutputCollector.h"
+#include "runner/SetupError.h"
+#include "runner/TerminalText.h"
+
+#include <QTest>
+
+using namespace corvane;
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(corvane::RunError)
+
+// ESC is written \033 and BEL \007: an octal escape never swallows the character after it.
+class TestTerminalText : public QObject {
+    Q_OBJECT
+private slots:
+    void cleaning_data();
+    void cleaning();
+    void hostileInputStaysLinear();
+    void describe_data();
+    void describe();
+};
+
+void TestTerminalText::cleaning_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("colour") << "\033[1;32mcaf\303\251 \342\234\223\033[0m"_ba << u"café ✓"_s;
+    QTest::newRow("private marker") << "\033[?25lhidden\033[?25h"_ba << u"hidden"_s;
+    QTest::newRow("colon parameters") << "\033[38:5:208mamber"_ba << u"amber"_s;
+    QTest::newRow("intermediate byte") << "\033[2 qcursor"_ba << u"cursor"_s;
+    QTest::newRow("OSC, BEL") << "\033]0;npm install\007ok"_ba << u"ok"_s;
+    QTest::newRow("OSC, ESC \\") << "\033]2;title\033\\ok"_ba << u"ok"_s;
+    QTest::newRow("hyperlink") << "\033]8;;https://x.test\033\\docs\033]8;;\033\\"_ba << u"docs"_s;
+    QTest::newRow("ESC 7") << "\0337saved\0338"_ba << u"saved"_s;
+    QTest::newRow("ESC ( B") << "\033(Bplain"_ba << u"plain"_s;
+    QTest::newRow("ESC at the end") << "abc\033"_ba << u"abc\x1b"_s;
+    QTest::newRow("ESC [ then line feed") << "a\033[\nb"_ba << u"a\x1b[\nb"_s;
+    QTest::newRow("unterminated OSC") << "a\033]0;title"_ba << u"a\x1b]0;title"_s;
+    QTest::newRow("invalid UTF-8") << "a\377b"_ba << u"a\uFFFDb"_s;
+    QTest::newRow("only escapes and white space")
+        << " \r\n\033[2K \t\033]0;t\007\033(B\n"_ba << QString();
+    QTest::newRow("carriage returns inside") << "50%\r100%\r\ndone"_ba << u"50%\r100%\r\ndone"_s;
+}
+
+void TestTerminalText::cleaning()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, expected);
+    // Every cut point, so a sequence and a multi-byte character are each split somewhere.
+    for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
+        OutputCollector collector;
+        collector.append(bytes.left(cut));
+        collector.append(bytes.mid(cut));
+        QVERIFY2(collector.text() == expected, qPrintable(u"cut at %1"_s.arg(cut)));
+    }
+}
+
+void TestTerminalText::hostileInputStaysLinear()
+{
+    // Each takes minutes through a pass that rescans the rest of the text for every ESC.
+    for (const QByteArray& unit : {"\033]"_ba, "\033[0123456789;"_ba}) {
+        const QByteArray bytes = unit.repeated(200000);
+        QCOMPARE(cleanTerminalOutput(bytes), QString::fromLatin1(bytes));
+    }
+}
+
+void TestTerminalText::describe_data()
+{
+    QTest::addColumn<RunError>("error");
+    QTest::addColumn<QString>("fallback");
+    QTest::addColumn<QString>("expected");
+    auto exited = [](const QString& s) { return RunError(SetupError::exitedWithStatus(1, s)); };
+    const QString setup = u"Setup didn't finish."_s, update = u"Update didn't finish."_s;
+    const QString setupFailed = u"Setup didn't finish. You can try again."_s;
+    const QString updateFailed = u"Update didn't finish. You can try again."_s;
+    QTest::newRow("error line") << exited(u"warning\nerror: E404"_s) << setup << u"error: E404"_s;
+    QTest::newRow("CRLF transcript") << exited(u"one\r\ntwo\r\n"_s) << setup << u"two"_s;
+    QTest::newRow("two line feeds") << exited(u"alpha\n\nbeta"_s) << setup << u"beta"_s;
+    QTest::newRow("spinner") << exited(u"⠋ working\r⠙ working\r✖ failed: E404"_s) << setup
+                             << u"✖ failed: E404"_s;
+    QTest::newRow("indented") << exited(u"Error:\n  at main"_s) << setup << u"  at main"_s;
+    QTest::newRow("trailing blank lines") << exited(u"error\n\n  \n\t\n"_s) << setup << u"error"_s;
+    QTest::newRow("empty output") << exited(QString()) << setup << setupFailed;
+    QTest::newRow("blank output") << exited(u" \r\n\r\n\t"_s) << update << updateFailed;
+    const SetupError missing{SetupError::Kind::ScriptMissing, 0, u"stray"_s};
+    QTest::newRow("script missing") << RunError(missing) << update << updateFailed;
+    QTest::newRow("system error") << RunError(SystemError{u"denied"_s}) << setup << setupFailed;
+}
+
+void TestTerminalText::describe()
+{
+    QFETCH(RunError, error);
+    QFETCH(QString, fallback);
+    QFETCH(QString, expected);
+    QCOMPARE(RootView::describe(error, fallback), expected);
+}
+
+QTEST_GUILESS_MAIN(TestTerminalText)
+#include "tst_terminaltext.moc"
