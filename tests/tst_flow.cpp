@@ -216,7 +216,16 @@ void TestFlow::realInstallThenReturningUser()
                                                          {u"codex"_s, {}, u"subscription"_s}}));
     QVERIFY(!questions->canSubmit());
 
-    QVERIFY(temp.isValid() && QDir(temp.path()).isEmpty());
+    // Closing the app mid-run ends the run and takes its answers file with it.
+    qputenv("STANDIN_HANG", "1");
+    questions->setAnthropicApiKey(u"sk-ant-3"_s);
+    m_flow->onInstall(questions->answers());
+    QTRY_VERIFY(!m_home->read(u"standin-record/child-pid"_s).isEmpty());
+    QCOMPARE(QDir(temp.path()).entryList(QDir::Files).size(), 1);
+    m_flow.reset();
+    qunsetenv("STANDIN_HANG");
+    QVERIFY(QDir(temp.path()).isEmpty());
+    QTRY_VERIFY(test::processGone(m_home->read(u"standin-record/child-pid"_s).toLongLong()));
 }
 
 QTEST_GUILESS_MAIN(TestFlow)

@@ -32,8 +32,9 @@ public:
     QFuture<RunResult> start();
 
     // Removes the answers file at once, asks the wrapper's process group to stop with SIGTERM
-    // (the wrapper passes it on to the command in its pseudo-terminal), waits at most `grace` for
-    // it to end and then kills what is left. Blocks for that time: meant for shutting down.
+    // (the wrapper passes it on to the command in its pseudo-terminal; util-linux script then
+    // takes about two seconds to exit), waits at most `grace` for it to end and then kills what
+    // is left. Blocks for that time: meant for shutting down.
     void stop(std::chrono::milliseconds grace);
 
 signals:
