@@ -25,7 +25,7 @@ private slots:
     void init();
     void answersFileLivesOnlyWhileTheInstallerRuns_data();
     void answersFileLivesOnlyWhileTheInstallerRuns();
-    void staleFilesAreRemovedAtStart();
+    void unwritableFolderAndStaleFiles();
     void quittingMidRunLeavesNothing_data();
     void quittingMidRunLeavesNothing();
 
@@ -115,8 +115,14 @@ void TestInstall::answersFileLivesOnlyWhileTheInstallerRuns()
              (QStringList{u"--yes"_s, u"corvane@latest"_s, u"update"_s, u"--all"_s, {}}));
 }
 
-void TestInstall::staleFilesAreRemovedAtStart()
+void TestInstall::unwritableFolderAndStaleFiles()
 {
+    // A file that cannot be created is a system error; nothing starts.
+    Setup nowhere({RunnerConfig::system().wrapperPath, m_temp->filePath(u"missing"_s)});
+    const std::optional<RunResult> result = test::waitForResult(nowhere.runInstall(m_answers));
+    QVERIFY(result && *result && std::holds_alternative<SystemError>(**result));
+    QVERIFY(m_home->read(u"standin-record/args"_s).isEmpty());
+
     const QDir dir(m_folder);
     for (const QString& name :
          {u"corv_install_A.json"_s, u"corv_install_LOCKED.json"_s, u"x.json"_s}) {

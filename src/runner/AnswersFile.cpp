@@ -41,7 +41,8 @@ AnswersFile::AnswersFile(QString path)
 AnswersFile::~AnswersFile()
 {
     // Unlink while the lock is still held, so no other copy sees the file unlocked first.
-    QFile::remove(m_path);
+    if (!m_path.isEmpty())
+        QFile::remove(m_path);
     m_file.close();
 }
 
@@ -61,6 +62,7 @@ std::unique_ptr<AnswersFile> AnswersFile::create(const QString& folder, const QB
     }
     if (!lockOwnFile(file->m_file.handle(), file->m_path)) {
         *error = u"The answers file was removed by another process as it was created."_s;
+        file->m_path.clear(); // whatever the path names now is not ours to remove
         return nullptr;
     }
     if (file->m_file.write(content) != content.size() || !file->m_file.flush()) {
