@@ -239,6 +239,12 @@ void TestRunner::runsThatCannotStart()
     config.wrapperPath = temp.path();
     QVERIFY(std::holds_alternative<SystemError>(*run({u"npx"_s}, config)));
 
+    // A wrapper killed by a signal is a failure, never a success.
+    config.wrapperPath = temp.filePath(u"dies"_s);
+    m_home->writeFile(u"dies"_s, "#!/bin/sh\nkill -KILL $$\n", true);
+    QFile::rename(m_home->filePath(u"dies"_s), config.wrapperPath);
+    QCOMPARE(test::failedStatus(run({u"npx"_s}, config)), 128 + 9);
+
     // No command line can carry a NUL: refused before anything starts.
     QVERIFY(std::holds_alternative<SystemError>(*run({u"npx"_s, u"a\0b"_s})));
     QVERIFY(m_home->read(u"standin-record/args"_s).isEmpty());
