@@ -15,13 +15,4 @@ QStringList updateArguments()
     return {u"npx"_s, u"--yes"_s, installPackage.toString(), u"update"_s, u"--all"_s};
 }
 
-QString startCommand(const QString& harnessId)
-{
-    if (harnessId == u"claude-code")
-        return u"corv claude"_s;
-    if (harnessId == u"codex")
-        return u"corv codex"_s;
-    return {};
-}
-
 } // namespace corvane::cli

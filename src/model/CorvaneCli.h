@@ -29,8 +29,4 @@ QStringList updateArguments();
 // Exit status 0 is success; every other status, signals included, is a failure.
 constexpr bool succeeded(int exitStatus) { return exitStatus == 0; }
 
-// The command that starts a tool through Corvane once it is installed ("corv claude" for
-// "claude-code", "corv codex" for "codex"); empty for any other id.
-QString startCommand(const QString& harnessId);
-
 } // namespace corvane::cli

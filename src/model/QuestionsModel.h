@@ -34,7 +34,6 @@ public:
     bool isReturning() const { return m_isReturning; }
 
     const QSet<QString>& selectedHarnesses() const { return m_selected; }
-    bool isSelected(const QString& harnessId) const { return m_selected.contains(harnessId); }
     const QString& claudeFunding() const { return m_claudeFunding; }
     const QString& codexFunding() const { return m_codexFunding; }
     const QString& anthropicApiKey() const { return m_anthropicApiKey; }

@@ -16,10 +16,6 @@ public:
     explicit QuitOnSignals(QObject* parent = nullptr);
     ~QuitOnSignals() override;
 
-signals:
-    // Emitted on the main thread, just before quit() is called.
-    void received(int signal);
-
 private:
     void drain();
 

@@ -65,8 +65,6 @@ public:
     // Ends every live run now; their futures are cancelled. Blocks a few seconds at most.
     void endAllRuns();
 
-    int liveRunCount() const { return static_cast<int>(m_runs.size()); }
-
 private:
     QFuture<RunResult> launch(const QStringList& arguments, std::unique_ptr<AnswersFile> answers);
     QFuture<RunResult> settledLater(const RunResult& result);

@@ -20,7 +20,6 @@ public:
     TestHome();
     ~TestHome();
 
-    QString path() const { return m_dir.path(); }
     QString filePath(const QString& relative) const { return m_dir.filePath(relative); }
 
     // Writes a file under the home, creating folders on the way; executable when asked.
