@@ -2,6 +2,7 @@
 
 #include "Operations.h"
 #include "Screen.h"
+#include "ScreenData.h"
 
 #include "model/Catalog.h"
 #include "model/InstallAnswers.h"
@@ -16,29 +17,6 @@
 #include <memory>
 
 namespace corvane {
-
-// What each screen draws; plain values, handed out by RootView.
-struct WelcomeData {
-    QList<Harness> detected;
-    bool isReturning = false;
-};
-struct NoNodeData {
-    bool rechecked = false;
-};
-struct QuestionsData {
-    QList<Harness> detected;
-    QList<ExistingHarness> existing;
-};
-struct InstallingData {
-    QString statusText;
-};
-struct LaunchedData {
-    bool isReturning = false;
-    QStringList harnessIds;
-};
-struct FailedData {
-    QString errorText;
-};
 
 // The wizard's flow controller: owns every value that decides what the user sees, runs the
 // start-up checks, and moves between screens only through its actions and the ends of runs.

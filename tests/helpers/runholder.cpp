@@ -1,7 +1,7 @@
 // Starts one install run and stays until the run ends (exit 2) or the program is asked to quit
 // (exit 0), the way the app does. Used to check what quitting mid-run leaves behind.
 //   runholder <temporary folder>
-#include "runner/QuitOnSignals.h"
+#include "app/QuitOnSignals.h"
 #include "runner/Setup.h"
 
 #include <QCoreApplication>

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "model/Catalog.h"
+#include "model/Manifest.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace corvane {
+
+// What each screen draws: plain values handed out by the flow controller. The views include this
+// header and nothing else of the flow.
+struct WelcomeData {
+    QList<Harness> detected;  // tools found on this machine, in catalog order
+    bool isReturning = false; // Corvane is already installed
+};
+struct NoNodeData {
+    bool rechecked = false; // "Check again" has been pressed at least once
+};
+struct QuestionsData {
+    QList<Harness> detected;
+    QList<ExistingHarness> existing; // tools an earlier install manages; empty for a new user
+};
+struct InstallingData {
+    QString statusText;
+};
+struct LaunchedData {
+    bool isReturning = false;
+    QStringList harnessIds; // tools installed or updated, as tool ids
+};
+struct FailedData {
+    QString errorText;
+};
+
+} // namespace corvane

@@ -1,0 +1,242 @@
+#include "Look.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace corvane {
+
+namespace look {
+
+QFont font(int pixelSize, QFont::Weight weight)
+{
+    QFont f = QApplication::font();
+    f.setPixelSize(pixelSize);
+    f.setWeight(weight);
+    return f;
+}
+
+QFont monospaceFont(int pixelSize, QFont::Weight weight)
+{
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPixelSize(pixelSize);
+    f.setWeight(weight);
+    return f;
+}
+
+QColor level(const QColor& base, Level level)
+{
+    static constexpr qreal opacity[] = {0.85, 0.50, 0.26, 0.10};
+    QColor c = base;
+    c.setAlphaF(static_cast<float>(base.alphaF() * opacity[static_cast<int>(level)]));
+    return c;
+}
+
+QColor label(const QPalette& palette, Level lvl)
+{
+    return level(palette.color(QPalette::WindowText), lvl);
+}
+
+QColor accent(const QPalette& palette) { return palette.color(QPalette::Highlight); }
+
+bool isDark(const QPalette& palette) { return palette.color(QPalette::Window).lightness() < 128; }
+
+QColor green(const QPalette& palette)
+{
+    return isDark(palette) ? QColor(0x32, 0xd7, 0x4b) : QColor(0x28, 0xcd, 0x41);
+}
+
+QColor separator(const QPalette& palette)
+{
+    QColor c = palette.color(QPalette::WindowText);
+    c.setAlphaF(isDark(palette) ? 0.16f : 0.12f);
+    return c;
+}
+
+namespace {
+
+// Strokes are a fraction of the symbol's size, like the weights of a symbol font.
+qreal strokeWidth(qreal size, Stroke stroke)
+{
+    return size * (stroke == Stroke::Light ? 0.05 : 0.075);
+}
+
+QPainterPath checkPath(const QRectF& r)
+{
+    QPainterPath path;
+    path.moveTo(r.left() + 0.28 * r.width(), r.top() + 0.52 * r.height());
+    path.lineTo(r.left() + 0.44 * r.width(), r.top() + 0.68 * r.height());
+    path.lineTo(r.left() + 0.73 * r.width(), r.top() + 0.33 * r.height());
+    return path;
+}
+
+QPen roundPen(const QColor& color, qreal width)
+{
+    QPen pen(color, width);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    return pen;
+}
+
+} // namespace
+
+void paintSymbol(QPainter& painter, Symbol symbol, const QRectF& box, const QColor& color,
+                 Stroke stroke)
+{
+    const qreal side = std::min(box.width(), box.height());
+    const QRectF r(box.center().x() - side / 2, box.center().y() - side / 2, side, side);
+    const qreal line = strokeWidth(side, stroke);
+    // The outline of rings and boxes sits inside the box.
+    const QRectF outline = r.adjusted(line / 2 + side * 0.04, line / 2 + side * 0.04,
+                                      -line / 2 - side * 0.04, -line / 2 - side * 0.04);
+    const qreal boxRadius = side * 0.2;
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(roundPen(color, line));
+
+    switch (symbol) {
+    case Symbol::CheckboxOn: {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawRoundedRect(r.adjusted(side * 0.06, side * 0.06, -side * 0.06, -side * 0.06),
+                                boxRadius, boxRadius);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(roundPen(Qt::white, side * 0.1));
+        painter.drawPath(checkPath(r));
+        break;
+    }
+    case Symbol::CheckboxOff:
+        painter.drawRoundedRect(outline, boxRadius * 0.9, boxRadius * 0.9);
+        break;
+    case Symbol::RadioOn: {
+        painter.drawEllipse(outline);
+        const qreal inner = side * 0.26;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawEllipse(r.center(), inner, inner);
+        break;
+    }
+    case Symbol::RadioOff:
+        painter.drawEllipse(outline);
+        break;
+    case Symbol::CheckCircleFilled:
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawEllipse(r.adjusted(side * 0.04, side * 0.04, -side * 0.04, -side * 0.04));
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(roundPen(Qt::white, side * 0.09));
+        painter.drawPath(checkPath(r));
+        break;
+    case Symbol::XCircle: {
+        painter.drawEllipse(outline);
+        const qreal arm = side * 0.15;
+        const QPointF c = r.center();
+        painter.drawLine(QPointF(c.x() - arm, c.y() - arm), QPointF(c.x() + arm, c.y() + arm));
+        painter.drawLine(QPointF(c.x() + arm, c.y() - arm), QPointF(c.x() - arm, c.y() + arm));
+        break;
+    }
+    case Symbol::ExclamationCircle: {
+        painter.drawEllipse(outline);
+        const QPointF c = r.center();
+        painter.drawLine(QPointF(c.x(), r.top() + side * 0.27),
+                         QPointF(c.x(), r.top() + side * 0.57));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawEllipse(QPointF(c.x(), r.top() + side * 0.71), line * 0.75, line * 0.75);
+        break;
+    }
+    case Symbol::Checkmark:
+        painter.setPen(roundPen(color, side * 0.11));
+        painter.drawPath(
+            checkPath(r.adjusted(-side * 0.12, -side * 0.12, side * 0.12, side * 0.12)));
+        break;
+    case Symbol::Copy: {
+        // A document in front, lower right, and the visible part of one behind it.
+        const qreal w = side * 0.58;
+        const qreal h = side * 0.7;
+        const qreal radius = side * 0.12;
+        const QRectF front(r.right() - w - side * 0.08, r.bottom() - h - side * 0.04, w, h);
+        const QRectF back = front.translated(-side * 0.26, -side * 0.22);
+        QPainterPath frontPath;
+        frontPath.addRoundedRect(front, radius, radius);
+        QPainterPath backPath;
+        backPath.addRoundedRect(back, radius, radius);
+        QPainterPath hidden;
+        hidden.addRoundedRect(front.adjusted(-line * 1.5, -line * 1.5, line * 1.5, line * 1.5),
+                              radius + line, radius + line);
+        painter.save();
+        QPainterPath visible;
+        visible.addRect(r.adjusted(-side, -side, side, side));
+        painter.setClipPath(visible.subtracted(hidden));
+        painter.drawPath(backPath);
+        painter.restore();
+        painter.drawPath(frontPath);
+        break;
+    }
+    }
+    painter.restore();
+}
+
+} // namespace look
+
+SymbolView::SymbolView(look::Symbol symbol, int size, QWidget* parent)
+    : QWidget(parent)
+    , m_symbol(symbol)
+{
+    setFixedSize(size, size);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void SymbolView::setSymbol(look::Symbol symbol)
+{
+    if (m_symbol == symbol)
+        return;
+    m_symbol = symbol;
+    update();
+}
+
+void SymbolView::setStroke(look::Stroke stroke)
+{
+    m_stroke = stroke;
+    update();
+}
+
+void SymbolView::setTint(Tint tint, look::Level level)
+{
+    m_tint = tint;
+    m_level = level;
+    m_color = QColor();
+    update();
+}
+
+void SymbolView::setColor(const QColor& color)
+{
+    m_color = color;
+    update();
+}
+
+void SymbolView::paintEvent(QPaintEvent*)
+{
+    QColor color = m_color;
+    if (!color.isValid()) {
+        switch (m_tint) {
+        case Tint::Label:
+            color = look::label(palette(), m_level);
+            break;
+        case Tint::Accent:
+            color = look::accent(palette());
+            break;
+        case Tint::Green:
+            color = look::green(palette());
+            break;
+        }
+    }
+    QPainter painter(this);
+    look::paintSymbol(painter, m_symbol, rect(), color, m_stroke);
+}
+
+} // namespace corvane

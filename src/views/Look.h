@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QRectF>
+#include <QWidget>
+
+class QPainter;
+
+namespace corvane {
+
+// The shared look of every screen: fonts, colour levels and symbols, in one place.
+//
+// Sizes are logical pixels (a point on macOS is one logical pixel; on Linux a Qt point is a third
+// larger at 96 dpi, and the fixed window would overflow), so fonts are set by pixel size.
+namespace look {
+
+// The application's default font at a pixel size and weight.
+QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
+
+// The system's fixed-pitch font at a pixel size and weight.
+QFont monospaceFont(int pixelSize, QFont::Weight weight = QFont::Normal);
+
+// Label colour levels, from the strongest to the faintest: the text colour at about 85 %, 50 %,
+// 26 % and 10 % opacity, so that a dark theme works as well as a light one.
+enum class Level { Primary, Secondary, Tertiary, Quaternary };
+
+// base at the opacity of a level.
+QColor level(const QColor& base, Level level);
+
+// The palette's text colour at a level.
+QColor label(const QPalette& palette, Level level);
+
+QColor accent(const QPalette& palette);    // the palette's highlight
+QColor green(const QPalette& palette);     // the standard green, a shade lighter on dark themes
+QColor separator(const QPalette& palette); // thin lines and borders
+
+bool isDark(const QPalette& palette);
+
+// Symbols drawn in code, crisp at any device pixel ratio.
+enum class Symbol {
+    CheckboxOn,        // ticked box, filled
+    CheckboxOff,       // empty box
+    RadioOn,           // ring with a filled centre
+    RadioOff,          // empty ring
+    CheckCircleFilled, // check mark in a filled circle
+    XCircle,           // x in a circle
+    ExclamationCircle, // exclamation mark in a circle
+    Checkmark,         // check mark alone
+    Copy,              // two overlapping documents
+};
+
+// Stroke weight of a symbol's lines.
+enum class Stroke { Light, Regular };
+
+// Paints symbol centred in box, as large as the box's shorter side allows, in color. Filled
+// symbols draw their inner mark in white.
+void paintSymbol(QPainter& painter, Symbol symbol, const QRectF& box, const QColor& color,
+                 Stroke stroke = Stroke::Regular);
+
+} // namespace look
+
+// A symbol as a widget of a fixed square size, drawn at a colour level of the palette's text
+// colour, or in the accent or green colour. Decorative: it is hidden from screen readers unless it
+// is given an accessible name.
+class SymbolView : public QWidget {
+    Q_OBJECT
+public:
+    enum class Tint { Label, Accent, Green };
+
+    SymbolView(look::Symbol symbol, int size, QWidget* parent = nullptr);
+
+    void setSymbol(look::Symbol symbol);
+    void setStroke(look::Stroke stroke);
+    void setTint(Tint tint, look::Level level = look::Level::Primary);
+    // A fixed colour instead of one from the palette.
+    void setColor(const QColor& color);
+
+    look::Symbol symbol() const { return m_symbol; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    look::Symbol m_symbol;
+    look::Stroke m_stroke = look::Stroke::Regular;
+    Tint m_tint = Tint::Label;
+    look::Level m_level = look::Level::Primary;
+    QColor m_color;
+};
+
+} // namespace corvane
