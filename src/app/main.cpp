@@ -1,0 +1,47 @@
+// Corvane Setup: one window that installs and configures Corvane.
+#include "QuitOnSignals.h"
+#include "SetupWindow.h"
+#include "SingleInstance.h"
+
+#include "flow/Operations.h"
+#include "flow/RootView.h"
+#include "runner/Setup.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+
+using namespace corvane;
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("corvane-setup"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Corvane Setup"));
+    QuitOnSignals quitOnSignals;
+
+    // A second start only brings the running wizard to the front; nothing is wrong.
+    SingleInstance instance;
+    if (!instance.isFirst()) {
+        instance.askFirstToShow();
+        return 0;
+    }
+
+    auto setup = std::make_unique<Setup>();
+    // Removes the answers files of runs killed outright, once per start:
+    // setup->removeStaleAnswersFiles();
+    auto flow = std::make_unique<RootView>(std::make_unique<SetupOperations>(std::move(setup)));
+
+    WindowServices services{
+        [](const QUrl& url) { QDesktopServices::openUrl(url); },
+        [](const QString& text) { QGuiApplication::clipboard()->setText(text); },
+        [] { QCoreApplication::quit(); },
+    };
+    SetupWindow window(std::move(flow), std::move(services));
+    QObject::connect(&instance, &SingleInstance::showRequested, &window,
+                     &SetupWindow::bringToFront);
+    window.show();
+    const int status = QApplication::exec();
+    window.releaseFlow();
+    return status;
+}
