@@ -8,6 +8,8 @@
 #include "views/QuestionsView.h"
 #include "views/WelcomeView.h"
 
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QEasingCurve>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -68,6 +70,15 @@ QWidget* firstFocusable(QWidget* view)
 constexpr int unpaintedPreflightDelayMs = 500;
 
 } // namespace
+
+WindowServices WindowServices::system()
+{
+    return {
+        [](const QUrl& url) { QDesktopServices::openUrl(url); },
+        [](const QString& text) { QGuiApplication::clipboard()->setText(text); },
+        [] { QCoreApplication::quit(); },
+    };
+}
 
 SetupWindow::SetupWindow(std::unique_ptr<RootView> flow, WindowServices services,
                          std::unique_ptr<WindowPlatform> platform, QWidget* parent)

@@ -22,6 +22,10 @@ struct WindowServices {
     UrlOpener openUrl;   // links on the welcome and Node-missing screens
     TextCopier copyText; // the success screen's copy rows
     Action quit;         // the success screen's "Done": asks the application to end
+
+    // The real ones: the default web browser, the system clipboard (its content replaced by plain
+    // text alone) and QCoreApplication::quit().
+    static WindowServices system();
 };
 
 // The wizard's one window, "Corvane Setup", 520 x 460 logical pixels and not resizable. It owns

@@ -8,8 +8,6 @@
 #include "runner/Setup.h"
 
 #include <QApplication>
-#include <QClipboard>
-#include <QDesktopServices>
 
 using namespace corvane;
 
@@ -28,16 +26,10 @@ int main(int argc, char** argv)
     }
 
     auto setup = std::make_unique<Setup>();
-    // Removes the answers files of runs killed outright, once per start:
-    // setup->removeStaleAnswersFiles();
+    // AT MERGE: setup->removeStaleAnswersFiles(); (answers files of killed runs, once per start)
     auto flow = std::make_unique<RootView>(std::make_unique<SetupOperations>(std::move(setup)));
 
-    WindowServices services{
-        [](const QUrl& url) { QDesktopServices::openUrl(url); },
-        [](const QString& text) { QGuiApplication::clipboard()->setText(text); },
-        [] { QCoreApplication::quit(); },
-    };
-    SetupWindow window(std::move(flow), std::move(services));
+    SetupWindow window(std::move(flow), WindowServices::system());
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      &SetupWindow::bringToFront);
     window.show();
