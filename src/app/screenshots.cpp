@@ -73,10 +73,9 @@ int main(int argc, char** argv)
     const Action nothing = [] {};
     const UrlOpener noLink = [](const QUrl&) {};
     const TextCopier noCopy = [](const QString&) {};
-    const QList<Harness> claudeOnly{harnesses().first()};
 
     bool ok = true;
-    ok &= saveScreen(new WelcomeView({claudeOnly, false}, nothing, nothing, noLink), folder,
+    ok &= saveScreen(new WelcomeView({harnesses(), false}, nothing, nothing, noLink), folder,
                      u"welcome"_s);
     ok &= saveScreen(new WelcomeView({{}, false}, nothing, nothing, noLink), folder,
                      u"welcome-no-tools"_s);
