@@ -15,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLayout>
@@ -101,6 +102,8 @@ private slots:
     void buttonsAndLinks();
     void returnKey_data();
     void returnKey();
+    void tabWalksInReadingOrder_data();
+    void tabWalksInReadingOrder();
     void redrawInPlace();
     void recheckLineKeepsItsHeight();
     void successCommands_data();
@@ -306,6 +309,50 @@ void TestScreens::returnKey()
     // With a modifier, Return is someone else's.
     QTest::keyClick(target, Qt::Key_Return, Qt::ControlModifier);
     QCOMPARE(seen.seen, twice);
+}
+
+void TestScreens::tabWalksInReadingOrder_data()
+{
+    QTest::addColumn<ViewMaker>("make");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("welcome, returning")
+        << ViewMaker([](Intents& i) -> QWidget* {
+               return new WelcomeView({{}, true}, i.record(u"refresh"_s), i.record(u"manage"_s),
+                                      i.opener());
+           })
+        << QStringList{u"Update Version"_s, u"Change tools or funding"_s,
+                       u"Learn more about Corvane"_s};
+    QTest::newRow("node missing") << ViewMaker([](Intents& i) -> QWidget* {
+        return new NoNodeView({}, i.record(u"recheck"_s), i.opener());
+    }) << QStringList{u"Check again"_s, u"Get Node.js"_s};
+    // Rows are made after "Done", and still come before it.
+    QTest::newRow("success") << ViewMaker([](Intents&) -> QWidget* {
+        auto* view = new LaunchedView(
+            {false, {u"codex"_s}}, [] {}, [](const QString&) {});
+        view->setData({false, {u"codex"_s, u"claude-code"_s}});
+        return view;
+    }) << QStringList{u"corv claude"_s, u"corv codex"_s, u"Done"_s};
+}
+
+void TestScreens::tabWalksInReadingOrder()
+{
+    QFETCH(ViewMaker, make);
+    QFETCH(QStringList, order);
+    Intents intents;
+    std::unique_ptr<QWidget> view(make(intents));
+    present(view.get());
+    QVERIFY(QTest::qWaitForWindowActive(view.get()));
+    button(view.get(), order.first())->setFocus();
+    QStringList walked;
+    for (int i = 0; i < order.size(); ++i) {
+        auto* focused = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+        QVERIFY(focused);
+        walked.append(focused->text());
+        QTest::keyClick(focused, Qt::Key_Tab);
+    }
+    QCOMPARE(walked, order);
+    // And round again to the first.
+    QCOMPARE(qobject_cast<QAbstractButton*>(QApplication::focusWidget())->text(), order.first());
 }
 
 void TestScreens::redrawInPlace()
