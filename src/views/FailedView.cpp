@@ -1,13 +1,11 @@
 #include "FailedView.h"
 
-#include "DefaultAction.h"
 #include "Look.h"
-#include "PushButton.h"
+#include "ScreenColumn.h"
 #include "TextLabel.h"
 
 #include <QResizeEvent>
 #include <QScrollArea>
-#include <QVBoxLayout>
 
 namespace corvane {
 
@@ -57,33 +55,21 @@ private:
 FailedView::FailedView(const FailedData& record, Action onRetry, QWidget* parent)
     : QWidget(parent)
 {
-    auto* column = new QVBoxLayout(this);
-    column->setSpacing(0);
-    column->setContentsMargins(40, 0, 40, 0);
-    column->addStretch(1);
+    auto* column = new ScreenColumn(this);
 
     auto* mark = new SymbolView(look::Symbol::XCircle, 44, this);
     mark->setStroke(look::Stroke::Light);
     mark->setTint(SymbolView::Tint::Label, look::Level::Secondary);
-    column->addWidget(mark, 0, Qt::AlignHCenter);
+    column->addCentred(mark);
     column->addSpacing(16);
     column->addWidget(
         new TextLabel(u"Something went wrong"_s, 20, QFont::DemiBold, look::Level::Primary, this));
     column->addSpacing(8);
     m_message = new TextLabel(QString(), 13, QFont::Normal, look::Level::Secondary);
-    auto* messageBox = new QVBoxLayout;
-    messageBox->setContentsMargins(20, 0, 20, 0);
     m_messageArea = new MessageArea(m_message, this);
-    messageBox->addWidget(m_messageArea);
-    column->addLayout(messageBox);
+    column->addIndented(m_messageArea);
     column->addStretch(1);
-
-    auto* retry = new PushButton(u"Try again"_s, PushButton::Kind::Standard, this);
-    retry->setMinimumLabelWidth(96);
-    column->addWidget(retry, 0, Qt::AlignHCenter);
-    column->addSpacing(24 - look::focusRingMargin);
-    connect(retry, &QPushButton::clicked, this, [onRetry] { onRetry(); });
-    setDefaultAction(this, retry);
+    column->addBottomButton(u"Try again"_s, std::move(onRetry));
 
     setData(record);
 }

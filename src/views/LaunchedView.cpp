@@ -1,8 +1,8 @@
 #include "LaunchedView.h"
 
-#include "DefaultAction.h"
 #include "Look.h"
 #include "PushButton.h"
+#include "ScreenColumn.h"
 #include "TerminalCommandRow.h"
 #include "TextLabel.h"
 
@@ -21,14 +21,11 @@ LaunchedView::LaunchedView(const LaunchedData& record, Action onDone, TextCopier
     : QWidget(parent)
     , m_copyText(std::move(copyText))
 {
-    auto* column = new QVBoxLayout(this);
-    column->setSpacing(0);
-    column->setContentsMargins(40, 0, 40, 0);
-    column->addStretch(1);
+    auto* column = new ScreenColumn(this);
 
     auto* mark = new SymbolView(look::Symbol::CheckCircleFilled, 46, this);
     mark->setTint(SymbolView::Tint::Green);
-    column->addWidget(mark, 0, Qt::AlignHCenter);
+    column->addCentred(mark);
     column->addSpacing(14);
     m_title = new TextLabel(QString(), 20, QFont::DemiBold, look::Level::Primary, this);
     column->addWidget(m_title);
@@ -47,12 +44,7 @@ LaunchedView::LaunchedView(const LaunchedData& record, Action onDone, TextCopier
     column->addWidget(m_list);
 
     column->addStretch(1);
-    m_done = new PushButton(u"Done"_s, PushButton::Kind::Standard, this);
-    m_done->setMinimumLabelWidth(96);
-    column->addWidget(m_done, 0, Qt::AlignHCenter);
-    column->addSpacing(24 - look::focusRingMargin);
-    connect(m_done, &QPushButton::clicked, this, [onDone] { onDone(); });
-    setDefaultAction(this, m_done);
+    m_done = column->addBottomButton(u"Done"_s, std::move(onDone));
 
     setData(record);
 }

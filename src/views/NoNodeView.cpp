@@ -2,10 +2,10 @@
 
 #include "Look.h"
 #include "PushButton.h"
+#include "ScreenColumn.h"
 #include "TextLabel.h"
 
 #include <QHBoxLayout>
-#include <QVBoxLayout>
 
 namespace corvane {
 
@@ -15,26 +15,19 @@ NoNodeView::NoNodeView(const NoNodeData& record, Action onRecheck, UrlOpener ope
                        QWidget* parent)
     : QWidget(parent)
 {
-    auto* column = new QVBoxLayout(this);
-    column->setSpacing(0);
-    column->setContentsMargins(40, 0, 40, 0);
-    column->addStretch(1);
+    auto* column = new ScreenColumn(this);
 
     auto* icon = new SymbolView(look::Symbol::ExclamationCircle, 44, this);
     icon->setStroke(look::Stroke::Light);
     icon->setTint(SymbolView::Tint::Label, look::Level::Secondary);
-    column->addWidget(icon, 0, Qt::AlignHCenter);
+    column->addCentred(icon);
     column->addSpacing(16);
 
     column->addWidget(
         new TextLabel(u"Node.js is required"_s, 20, QFont::DemiBold, look::Level::Primary, this));
     column->addSpacing(8);
-    auto* explanationLabel =
-        new TextLabel(explanation(), 13, QFont::Normal, look::Level::Secondary, this);
-    auto* explanationBox = new QVBoxLayout;
-    explanationBox->setContentsMargins(20, 0, 20, 0);
-    explanationBox->addWidget(explanationLabel);
-    column->addLayout(explanationBox);
+    column->addIndented(
+        new TextLabel(explanation(), 13, QFont::Normal, look::Level::Secondary, this));
 
     auto* row = new QHBoxLayout;
     row->setSpacing(10 - 2 * look::focusRingMargin);

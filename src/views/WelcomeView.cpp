@@ -4,6 +4,7 @@
 #include "DefaultAction.h"
 #include "LinkButton.h"
 #include "PushButton.h"
+#include "ScreenColumn.h"
 #include "TextLabel.h"
 
 #include "model/CorvaneCli.h"
@@ -24,14 +25,11 @@ WelcomeView::WelcomeView(const WelcomeData& record, Action onRefresh, Action onM
                          UrlOpener openUrl, QWidget* parent)
     : QWidget(parent)
 {
-    auto* column = new QVBoxLayout(this);
-    column->setSpacing(0);
-    column->setContentsMargins(40, 0, 40, 0);
-    column->addStretch(1);
+    auto* column = new ScreenColumn(this);
 
     auto* mark = new AppMark(this);
     mark->setFixedSize(76, 76);
-    column->addWidget(mark, 0, Qt::AlignHCenter);
+    column->addCentred(mark);
     column->addSpacing(18);
 
     m_title = new TextLabel(QString(), 22, QFont::DemiBold, look::Level::Primary, this);
@@ -64,7 +62,7 @@ WelcomeView::WelcomeView(const WelcomeData& record, Action onRefresh, Action onM
 
     column->addSpacing(12 - look::focusRingMargin - linkInset);
     auto* learnMore = new LinkButton(u"Learn more about Corvane"_s, 11, this);
-    column->addWidget(learnMore, 0, Qt::AlignHCenter);
+    column->addCentred(learnMore);
     column->addSpacing(22 - linkInset);
 
     connect(m_start, &QPushButton::clicked, this, [onManage] { onManage(); });
