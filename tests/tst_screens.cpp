@@ -440,7 +440,7 @@ void TestScreens::copyRow()
 void TestScreens::copyMarkResetIsNotPostponed()
 {
     TerminalCommandRow row(u"corv codex"_s, [](const QString&) {});
-    constexpr int duration = 500;
+    constexpr int duration = 800;
     row.setCopiedDuration(std::chrono::milliseconds(duration));
     present(&row);
     QElapsedTimer clock;
