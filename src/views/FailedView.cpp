@@ -74,9 +74,22 @@ FailedView::FailedView(const FailedData& record, Action onRetry, QWidget* parent
     setData(record);
 }
 
+QString FailedView::shownText(const QString& errorText)
+{
+    if (errorText.size() <= shownLength)
+        return errorText;
+    qsizetype head = shownLength / 2;
+    if (errorText.at(head - 1).isHighSurrogate())
+        --head;
+    qsizetype tail = errorText.size() - shownLength / 2;
+    if (errorText.at(tail).isLowSurrogate())
+        ++tail;
+    return errorText.left(head) + u'\u2026' + errorText.mid(tail);
+}
+
 void FailedView::setData(const FailedData& record)
 {
-    m_message->setText(record.errorText);
+    m_message->setText(shownText(record.errorText));
     m_messageArea->updateGeometry();
 }
 
