@@ -17,6 +17,9 @@ namespace corvane::cli {
 // The npm package that npx fetches and runs.
 inline constexpr QStringView installPackage = u"corvane@latest";
 
+// The package's page, where a user learns what Corvane is.
+inline constexpr QStringView homePage = u"https://www.npmjs.com/package/corvane";
+
 // The manifest the tool keeps, relative to the user's home folder.
 inline constexpr QStringView manifestRelativePath = u".local/state/corvane/installations.json";
 

@@ -9,12 +9,15 @@ namespace corvane {
 
 namespace {
 
+const QString filterName = QStringLiteral("corvane-default-action");
+
 class DefaultActionFilter : public QObject {
 public:
     DefaultActionFilter(QWidget* screen, QPushButton* target)
         : QObject(screen)
         , button(target)
     {
+        setObjectName(filterName);
     }
 
     QPointer<QPushButton> button;
@@ -34,7 +37,10 @@ protected:
 
 DefaultActionFilter* filterOf(const QWidget* screen)
 {
-    return screen ? screen->findChild<DefaultActionFilter*>(QString(), Qt::FindDirectChildrenOnly)
+    // Found by name and checked by type: the class has no meta-object of its own, so findChild
+    // by type alone would match any child object (a layout, say).
+    return screen ? dynamic_cast<DefaultActionFilter*>(
+                        screen->findChild<QObject*>(filterName, Qt::FindDirectChildrenOnly))
                   : nullptr;
 }
 

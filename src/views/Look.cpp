@@ -1,9 +1,13 @@
 #include "Look.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <algorithm>
+#include <array>
 
 namespace corvane {
 
@@ -52,6 +56,101 @@ QColor separator(const QPalette& palette)
     QColor c = palette.color(QPalette::WindowText);
     c.setAlphaF(isDark(palette) ? 0.16f : 0.12f);
     return c;
+}
+
+namespace {
+
+// One corner of a continuous rounded rectangle, as distances in radii from the corner: a along
+// the edge the path arrives on, b along the edge it leaves on.
+struct CornerPoint {
+    qreal a;
+    qreal b;
+};
+constexpr qreal cornerReach = 1.52866483;
+constexpr std::array<std::array<CornerPoint, 3>, 3> cornerCurves{{
+    {{{1.08849323, 0.0}, {0.86840689, 0.0}, {0.66993427, 0.06549600}}},
+    {{{0.37282392, 0.16905899}, {0.16906013, 0.37282401}, {0.06549600, 0.66993427}}},
+    {{{0.0, 0.86840689}, {0.0, 1.08849323}, {0.0, cornerReach}}},
+}};
+
+void addCorner(QPainterPath& path, QPointF corner, QPointF back, QPointF onward, qreal radius)
+{
+    const auto at = [&](CornerPoint p) { return corner + radius * (p.a * back + p.b * onward); };
+    path.lineTo(at({cornerReach, 0.0}));
+    for (const auto& curve : cornerCurves)
+        path.cubicTo(at(curve[0]), at(curve[1]), at(curve[2]));
+}
+
+} // namespace
+
+QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius)
+{
+    const qreal r =
+        std::clamp(radius, 0.0, std::min(rect.width(), rect.height()) / (2 * cornerReach));
+    QPainterPath path;
+    path.moveTo(rect.left() + r * cornerReach, rect.top());
+    addCorner(path, rect.topRight(), {-1, 0}, {0, 1}, r);
+    addCorner(path, rect.bottomRight(), {0, -1}, {-1, 0}, r);
+    addCorner(path, rect.bottomLeft(), {1, 0}, {0, -1}, r);
+    addCorner(path, rect.topLeft(), {0, 1}, {1, 0}, r);
+    path.closeSubpath();
+    return path;
+}
+
+void paintFocusRing(QPainter& painter, const QPainterPath& shape, const QPalette& palette,
+                    RingSide side)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor ring = accent(palette);
+    ring.setAlphaF(0.5f);
+    // Stroked twice the margin wide, then cut to the side of the edge it belongs on.
+    QPainterPathStroker stroker;
+    stroker.setWidth(2 * focusRingMargin);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    const QPainterPath stroke = stroker.createStroke(shape);
+    painter.fillPath(
+        side == RingSide::Outside ? stroke.subtracted(shape) : stroke.intersected(shape), ring);
+    painter.restore();
+}
+
+namespace {
+
+constexpr const char* graphicProperty = "corvaneGraphic";
+
+class GraphicAccessible : public QAccessibleWidget {
+public:
+    explicit GraphicAccessible(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::Graphic)
+    {
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (widget()->accessibleName().isEmpty())
+            s.invisible = true;
+        return s;
+    }
+};
+
+QAccessibleInterface* graphicFactory(const QString&, QObject* object)
+{
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget && widget->property(graphicProperty).toBool())
+        return new GraphicAccessible(widget);
+    return nullptr;
+}
+
+} // namespace
+
+void makeGraphic(QWidget* widget)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(graphicFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    widget->setProperty(graphicProperty, true);
 }
 
 namespace {
@@ -189,6 +288,7 @@ SymbolView::SymbolView(look::Symbol symbol, int size, QWidget* parent)
     setFixedSize(size, size);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    look::makeGraphic(this);
 }
 
 void SymbolView::setSymbol(look::Symbol symbol)

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPainterPath>
 #include <QPalette>
 #include <QRectF>
 #include <QWidget>
@@ -38,6 +39,23 @@ QColor separator(const QPalette& palette); // thin lines and borders
 
 bool isDark(const QPalette& palette);
 
+// A rounded rectangle with continuous corners: the curvature eases into the straight edges
+// instead of meeting them as a circular arc, as the corners of the system's own controls do. Each
+// corner reaches about 1.53 x radius along its edges; radius shrinks to fit a small rectangle.
+QPainterPath continuousRoundedRect(const QRectF& rect, qreal radius);
+
+// The keyboard focus ring along shape's edge: the accent colour, half opaque, focusRingMargin
+// pixels wide. Outside the shape by default, for controls that leave that margin free around
+// their bezel; inside it for a control whose bezel must fill its area.
+inline constexpr int focusRingMargin = 3;
+enum class RingSide { Outside, Inside };
+void paintFocusRing(QPainter& painter, const QPainterPath& shape, const QPalette& palette,
+                    RingSide side = RingSide::Outside);
+
+// Makes widget a graphic to screen readers (role Graphic). While it has no accessible name it is
+// decorative and reported as invisible, so that screen readers pass over it.
+void makeGraphic(QWidget* widget);
+
 // Symbols drawn in code, crisp at any device pixel ratio.
 enum class Symbol {
     CheckboxOn,        // ticked box, filled
@@ -62,8 +80,8 @@ void paintSymbol(QPainter& painter, Symbol symbol, const QRectF& box, const QCol
 } // namespace look
 
 // A symbol as a widget of a fixed square size, drawn at a colour level of the palette's text
-// colour, or in the accent or green colour. Decorative: it is hidden from screen readers unless it
-// is given an accessible name.
+// colour, or in the accent or green colour. Screen readers see it as a graphic; without an
+// accessible name it is decorative and reported as invisible, so that they pass over it.
 class SymbolView : public QWidget {
     Q_OBJECT
 public:

@@ -1,0 +1,39 @@
+// Corvane Setup: one window that installs and configures Corvane.
+#include "QuitOnSignals.h"
+#include "SetupWindow.h"
+#include "SingleInstance.h"
+
+#include "flow/Operations.h"
+#include "flow/RootView.h"
+#include "runner/Setup.h"
+
+#include <QApplication>
+
+using namespace corvane;
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("corvane-setup"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Corvane Setup"));
+    QuitOnSignals quitOnSignals;
+
+    // A second start only brings the running wizard to the front; nothing is wrong.
+    SingleInstance instance;
+    if (!instance.isFirst()) {
+        instance.askFirstToShow();
+        return 0;
+    }
+
+    auto setup = std::make_unique<Setup>();
+    // AT MERGE: setup->removeStaleAnswersFiles(); (answers files of killed runs, once per start)
+    auto flow = std::make_unique<RootView>(std::make_unique<SetupOperations>(std::move(setup)));
+
+    SetupWindow window(std::move(flow), WindowServices::system());
+    QObject::connect(&instance, &SingleInstance::showRequested, &window,
+                     &SetupWindow::bringToFront);
+    window.show();
+    const int status = QApplication::exec();
+    window.releaseFlow();
+    return status;
+}

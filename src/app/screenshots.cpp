@@ -1,0 +1,104 @@
+// Renders every screen, as the window shows it, to PNG files at device pixel ratios 1 and 2.
+//   corvane-screenshots <folder>
+#include "SetupWindow.h"
+#include "WindowPlatform.h"
+
+#include "model/Catalog.h"
+#include "views/FailedView.h"
+#include "views/InstallingView.h"
+#include "views/LaunchedView.h"
+#include "views/NoNodeView.h"
+#include "views/TerminalCommandRow.h"
+#include "views/WelcomeView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+using namespace corvane;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool saveScreen(QWidget* view, const QDir& folder, const QString& name)
+{
+    QWidget frame;
+    makeWindowPlatform()->prepareBackground(frame);
+    frame.setFixedSize(SetupWindow::contentWidth, SetupWindow::contentHeight);
+    auto* layout = new QVBoxLayout(&frame);
+    layout->setContentsMargins(0, 0, 0, 0);
+    view->setParent(&frame);
+    layout->addWidget(view);
+    frame.show();
+    QApplication::processEvents();
+    // Pictures of the screens as they first appear, without a focus ring on the first button.
+    if (QWidget* focused = QApplication::focusWidget())
+        focused->clearFocus();
+
+    bool saved = true;
+    for (const int ratio : {1, 2}) {
+        QPixmap picture(frame.size() * ratio);
+        picture.setDevicePixelRatio(ratio);
+        frame.render(&picture);
+        const QString file =
+            folder.filePath(name + (ratio == 1 ? u".png"_s : u"@%1x.png"_s.arg(ratio)));
+        if (!picture.save(file)) {
+            std::fprintf(stderr, "corvane-screenshots: cannot write %s\n", qPrintable(file));
+            saved = false;
+        }
+    }
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: corvane-screenshots <folder>\n");
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!QDir().mkpath(folder.path())) {
+        std::fprintf(stderr, "corvane-screenshots: cannot create %s\n", argv[1]);
+        return 1;
+    }
+
+    const Action nothing = [] {};
+    const UrlOpener noLink = [](const QUrl&) {};
+    const TextCopier noCopy = [](const QString&) {};
+
+    bool ok = true;
+    ok &= saveScreen(new WelcomeView({harnesses(), false}, nothing, nothing, noLink), folder,
+                     u"welcome"_s);
+    ok &= saveScreen(new WelcomeView({{}, false}, nothing, nothing, noLink), folder,
+                     u"welcome-no-tools"_s);
+    ok &= saveScreen(new WelcomeView({harnesses(), true}, nothing, nothing, noLink), folder,
+                     u"welcome-returning"_s);
+    ok &= saveScreen(new NoNodeView({false}, nothing, noLink), folder, u"node-missing"_s);
+    ok &= saveScreen(new NoNodeView({true}, nothing, noLink), folder, u"node-missing-rechecked"_s);
+    ok &= saveScreen(new InstallingView({u"Installing\u2026"_s}), folder, u"installing"_s);
+    ok &= saveScreen(new LaunchedView({false, {u"claude-code"_s, u"codex"_s}}, nothing, noCopy),
+                     folder, u"success"_s);
+    auto* copied = new LaunchedView({true, {u"codex"_s, u"claude-code"_s}}, nothing, noCopy);
+    copied->rows().first()->click();
+    ok &= saveScreen(copied, folder, u"success-updated-copied"_s);
+    ok &= saveScreen(new LaunchedView({false, {}}, nothing, noCopy), folder, u"success-no-tools"_s);
+    ok &= saveScreen(
+        new FailedView({u"npm error 404 Not Found - GET https://registry.npmjs.org/corvane - "
+                        "Not found. The package was requested from /home/developer/projects/"
+                        "very/long/path/that/does/not/break/anywhere/on/its/own/node_modules "
+                        "while resolving corvane@latest; check the registry settings in "
+                        "~/.npmrc and try again."_s},
+                       nothing),
+        folder, u"failure"_s);
+    ok &= saveScreen(new FailedView({u"Update didn't finish. You can try again."_s}, nothing),
+                     folder, u"failure-short"_s);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,61 @@
+#include "LinkButton.h"
+
+#include "Look.h"
+
+#include <QEvent>
+#include <QPainter>
+
+#include <cmath>
+
+namespace corvane {
+
+namespace {
+constexpr int textPadding = 2; // between the text and the focus ring
+} // namespace
+
+LinkButton::LinkButton(const QString& text, int pixelSize, QWidget* parent)
+    : QPushButton(text, parent)
+{
+    setFont(look::font(pixelSize));
+    setFlat(true);
+    setAutoDefault(false);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_Hover);
+}
+
+QSize LinkButton::sizeHint() const
+{
+    const QFontMetricsF metrics(font());
+    const int margin = textPadding + look::focusRingMargin;
+    return {static_cast<int>(std::ceil(metrics.horizontalAdvance(text()))) + 2 * margin,
+            static_cast<int>(std::ceil(metrics.height())) + 2 * margin};
+}
+
+bool LinkButton::event(QEvent* event)
+{
+    if (event->type() == QEvent::HoverEnter || event->type() == QEvent::HoverLeave)
+        update();
+    return QPushButton::event(event);
+}
+
+void LinkButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRectF textBox = QRectF(rect()).adjusted(look::focusRingMargin, look::focusRingMargin,
+                                                   -look::focusRingMargin, -look::focusRingMargin);
+    if (hasFocus())
+        look::paintFocusRing(painter, look::continuousRoundedRect(textBox, 4), palette());
+    QFont f = font();
+    f.setUnderline(underMouse() && isEnabled());
+    painter.setFont(f);
+    QColor color = look::accent(palette());
+    if (isDown())
+        color = color.darker(130);
+    if (!isEnabled())
+        color.setAlphaF(0.45f);
+    painter.setPen(color);
+    painter.drawText(textBox, Qt::AlignCenter | Qt::TextSingleLine, text());
+}
+
+} // namespace corvane

@@ -1,0 +1,68 @@
+#include "Spinner.h"
+
+#include "Look.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+namespace corvane {
+
+namespace {
+constexpr int spokes = 12;
+constexpr int side = 32;
+constexpr int turnMs = 1000; // one full turn
+} // namespace
+
+Spinner::Spinner(QWidget* parent)
+    : QProgressBar(parent)
+{
+    setRange(0, 0);
+    setTextVisible(false);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_timer.setInterval(turnMs / spokes);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        m_step = (m_step + 1) % spokes;
+        update();
+    });
+}
+
+QSize Spinner::sizeHint() const { return {side, side}; }
+
+void Spinner::showEvent(QShowEvent* event)
+{
+    QProgressBar::showEvent(event);
+    m_timer.start();
+}
+
+void Spinner::hideEvent(QHideEvent* event)
+{
+    m_timer.stop();
+    QProgressBar::hideEvent(event);
+}
+
+void Spinner::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal size = std::min(width(), height());
+    painter.translate(width() / 2.0, height() / 2.0);
+    const qreal inner = size * 0.22;
+    const qreal outer = size * 0.47;
+    QPen pen(look::label(palette(), look::Level::Primary), size * 0.085);
+    pen.setCapStyle(Qt::RoundCap);
+    const QColor base = palette().color(QPalette::WindowText);
+    for (int i = 0; i < spokes; ++i) {
+        // The spoke at the current step is the darkest; the ones behind it fade out.
+        const int age = (m_step - i + spokes) % spokes;
+        QColor color = base;
+        color.setAlphaF(static_cast<float>(0.85 - 0.6 * age / (spokes - 1)));
+        pen.setColor(color);
+        painter.setPen(pen);
+        const qreal angle = 2 * M_PI * i / spokes - M_PI / 2;
+        const QPointF direction(std::cos(angle), std::sin(angle));
+        painter.drawLine(direction * inner, direction * outer);
+    }
+}
+
+} // namespace corvane

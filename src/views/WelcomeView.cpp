@@ -1,0 +1,101 @@
+#include "WelcomeView.h"
+
+#include "AppMark.h"
+#include "DefaultAction.h"
+#include "LinkButton.h"
+#include "PushButton.h"
+#include "ScreenColumn.h"
+#include "TextLabel.h"
+
+#include "model/CorvaneCli.h"
+
+#include <QVBoxLayout>
+
+namespace corvane {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int primaryLabelWidth = 96;
+// Controls keep a margin for their focus ring; gaps are measured between what is drawn.
+constexpr int linkInset = 5;
+} // namespace
+
+WelcomeView::WelcomeView(const WelcomeData& record, Action onRefresh, Action onManage,
+                         UrlOpener openUrl, QWidget* parent)
+    : QWidget(parent)
+{
+    auto* column = new ScreenColumn(this);
+
+    auto* mark = new AppMark(this);
+    mark->setFixedSize(76, 76);
+    column->addCentred(mark);
+    column->addSpacing(18);
+
+    m_title = new TextLabel(QString(), 22, QFont::DemiBold, look::Level::Primary, this);
+    column->addWidget(m_title);
+    column->addSpacing(6);
+    column->addWidget(new TextLabel(u"Spend less on Claude Code and Codex."_s, 13, QFont::Normal,
+                                    look::Level::Secondary, this));
+    column->addSpacing(18);
+    m_status = new TextLabel(QString(), 12, QFont::Normal, look::Level::Tertiary, this);
+    column->addWidget(m_status);
+
+    m_newButtons = new QWidget(this);
+    auto* newLayout = new QVBoxLayout(m_newButtons);
+    newLayout->setContentsMargins(0, 0, 0, 0);
+    m_start = new PushButton(u"Start setup"_s, PushButton::Kind::Standard, m_newButtons);
+    m_start->setMinimumLabelWidth(primaryLabelWidth);
+    newLayout->addWidget(m_start, 0, Qt::AlignHCenter);
+    column->addWidget(m_newButtons);
+
+    m_returningButtons = new QWidget(this);
+    auto* returningLayout = new QVBoxLayout(m_returningButtons);
+    returningLayout->setContentsMargins(0, 0, 0, 0);
+    returningLayout->setSpacing(10 - look::focusRingMargin - linkInset);
+    m_update = new PushButton(u"Update Version"_s, PushButton::Kind::Standard, m_returningButtons);
+    m_update->setMinimumLabelWidth(primaryLabelWidth);
+    returningLayout->addWidget(m_update, 0, Qt::AlignHCenter);
+    auto* change = new LinkButton(u"Change tools or funding"_s, 12, m_returningButtons);
+    returningLayout->addWidget(change, 0, Qt::AlignHCenter);
+    column->addWidget(m_returningButtons);
+
+    column->addSpacing(12 - look::focusRingMargin - linkInset);
+    auto* learnMore = new LinkButton(u"Learn more about Corvane"_s, 11, this);
+    column->addCentred(learnMore);
+    column->addSpacing(22 - linkInset);
+
+    connect(m_start, &QPushButton::clicked, this, [onManage] { onManage(); });
+    connect(m_update, &QPushButton::clicked, this, [onRefresh] { onRefresh(); });
+    connect(change, &QPushButton::clicked, this, [onManage] { onManage(); });
+    connect(learnMore, &QPushButton::clicked, this,
+            [openUrl] { openUrl(QUrl(cli::homePage.toString())); });
+
+    setData(record);
+}
+
+void WelcomeView::setData(const WelcomeData& record)
+{
+    m_title->setText(record.isReturning ? u"Corvane"_s : u"Set up Corvane"_s);
+    m_status->setText(statusText(record));
+    m_newButtons->setVisible(!record.isReturning);
+    m_returningButtons->setVisible(record.isReturning);
+    setDefaultAction(this, record.isReturning ? m_update : m_start);
+}
+
+QString WelcomeView::statusText(const WelcomeData& record, QStringView machine)
+{
+    const QString onThisMachine = u" on this "_s + machine.toString() + u'.';
+    if (record.isReturning)
+        return u"Corvane is already set up"_s + onThisMachine;
+    QStringList names;
+    for (const Harness& harness : record.detected)
+        names.append(harness.name);
+    if (names.isEmpty())
+        return u"No coding tools found yet \u2014 setup will help you pick."_s;
+    const QString last = names.takeLast();
+    const QString listed = names.isEmpty() ? last : names.join(u", "_s) + u" and "_s + last;
+    return u"Found "_s + listed + onThisMachine;
+}
+
+} // namespace corvane
