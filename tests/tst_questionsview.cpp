@@ -24,21 +24,6 @@ const QString orr = u"openrouter"_s, tools = u"Choose your tools"_s;
 const QString claude = u"Claude Code funding"_s, codex = u"Codex funding"_s;
 const auto none = std::nullopt;
 
-// The darkest and the lightest grey level in the picture of a part of a window.
-std::pair<int, int> greyRange(QWidget& window, const QRect& part)
-{
-    const QImage image = window.grab(part).toImage().convertToFormat(QImage::Format_RGB32);
-    int darkest = 255, lightest = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const int grey = qGray(image.pixel(x, y));
-            darkest = std::min(darkest, grey);
-            lightest = std::max(lightest, grey);
-        }
-    }
-    return {darkest, lightest};
-}
-
 QAccessibleInterface* a11y(QWidget* widget)
 {
     return QAccessible::queryAccessibleInterface(widget);
@@ -69,28 +54,21 @@ class TestQuestionsView : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
     // What the user sees and reaches.
-    QString title() const
+    template <class W>
+    W* shown(const std::function<bool(W*)>& match = [](W*) { return true; }) const
     {
-        for (StepHeading* heading : m_view->findChildren<StepHeading*>())
-            if (heading->isVisible())
-                return heading->title()->text();
-        return {};
+        const QList<W*> all = m_view->findChildren<W*>();
+        const auto it =
+            std::find_if(all.begin(), all.end(), [&](W* w) { return w->isVisible() && match(w); });
+        return it == all.end() ? nullptr : *it;
     }
+    QString title() const { return shown<StepHeading>()->title()->text(); }
     QAbstractButton* button(const QString& text) const
     {
-        for (QAbstractButton* b : m_view->findChildren<QAbstractButton*>())
-            if (b->isVisible() && b->text() == text)
-                return b;
-        return nullptr;
+        return shown<QAbstractButton>([&](QAbstractButton* b) { return b->text() == text; });
     }
     QPushButton* primary() const { return defaultAction(m_view); }
-    QLineEdit* keyField() const
-    {
-        for (QLineEdit* field : m_view->findChildren<QLineEdit*>())
-            if (field->isVisible())
-                return field;
-        return nullptr;
-    }
+    QLineEdit* keyField() const { return shown<QLineEdit>(); }
     StepDots* dots() const { return m_view->findChild<StepDots*>(); }
     QString dotsName() const { return a11y(dots())->text(QAccessible::Name); }
     // A row is clicked on its bare background, well away from its title and its symbol.
@@ -239,7 +217,6 @@ private slots:
         QCOMPARE(dotsName(), u"Step 1 of 2"_s);
         click(primary());
         click(u"Anthropic API key"_s);
-        QCOMPARE(primary()->text(), u"Install"_s);
         click(u"Back"_s);
         click(u"Codex"_s);
         QCOMPARE(dotsName(), u"Step 1 of 3"_s);
@@ -265,26 +242,31 @@ private slots:
         open({}, Found{{cx, none, u"codex-cloud"_s}});
         click(primary());
         QCOMPARE(title(), codex);
-        for (const QString& name : {u"ChatGPT subscription"_s, u"OpenAI API key"_s, orr})
-            QVERIFY(!button(name == orr ? u"OpenRouter API key"_s : name)->isChecked());
+        QVERIFY(!shown<RadioRow>([](RadioRow* row) { return row->isChecked(); }));
         QVERIFY(!keyField());
         QVERIFY(primary()->isEnabled());
         click(u"ChatGPT subscription"_s);
         click(u"ChatGPT subscription"_s);
-        QVERIFY(button(u"ChatGPT subscription"_s)->isChecked());
+        QAbstractButton* chosen = button(u"ChatGPT subscription"_s);
+        QVERIFY(chosen->isChecked());
+        const QImage clickFocused = chosen->grab().toImage(); // a click shows no focus ring
+        chosen->clearFocus();
+        QCOMPARE(chosen->grab().toImage(), clickFocused);
         QVERIFY(!button(u"OpenAI API key"_s)->isChecked());
         click(primary());
         QCOMPARE(m_installed, (Installs{{{cx}, {}, {sub}, none, none, none}}));
     }
 
-    // Tab reaches every control in reading order, Space toggles and selects, and a key field that
-    // comes up takes the focus.
+    // Tab reaches every control in reading order and rings it, Space toggles and selects, and a
+    // key field that comes up takes the focus.
     void keyboard()
     {
         open();
         QCOMPARE(focused(), button(u"Claude Code"_s));
+        const QImage unfocused = button(u"Codex"_s)->grab().toImage();
         key(Qt::Key_Tab);
         QCOMPARE(focused(), button(u"Codex"_s));
+        QVERIFY(button(u"Codex"_s)->grab().toImage() != unfocused);
         key(Qt::Key_Tab);
         QCOMPARE(focused(), primary());
         key(Qt::Key_Tab);
@@ -303,9 +285,8 @@ private slots:
             key(Qt::Key_Tab);
             QCOMPARE(focused(), button(next));
         }
-        key(Qt::Key_Backtab);
-        key(Qt::Key_Backtab);
-        key(Qt::Key_Backtab);
+        for (int i = 0; i < 3; ++i)
+            key(Qt::Key_Backtab);
         key(Qt::Key_Space);
         QVERIFY(button(u"Anthropic API key"_s)->isChecked());
         QVERIFY(!button(u"Claude subscription"_s)->isChecked());
@@ -325,12 +306,8 @@ private slots:
         QCOMPARE(tick->role(), QAccessible::CheckBox);
         QCOMPARE(tick->text(QAccessible::Name), u"Claude Code"_s);
         QVERIFY(tick->state().checked);
-        click(u"Claude Code"_s);
-        QVERIFY(!tick->state().checked);
         QCOMPARE(a11y(primary())->text(QAccessible::Name), u"Next"_s);
         QCOMPARE(a11y(dots())->role(), QAccessible::StaticText);
-        QCOMPARE(dotsName(), u"Step 1 of 2"_s);
-        click(u"Claude Code"_s);
 
         click(primary());
         QAccessibleInterface* radio = a11y(button(u"Anthropic API key"_s));
@@ -349,7 +326,6 @@ private slots:
         QVERIFY(!field->text(QAccessible::Value).contains(u"secret"_s));
         QAccessibleTextInterface* text = field->textInterface();
         QVERIFY(!text || !text->text(0, text->characterCount()).contains(u"secret"_s));
-        QCOMPARE(a11y(button(u"Back"_s))->role(), QAccessible::PushButton);
         QCOMPARE(a11y(button(u"Back"_s))->text(QAccessible::Name), u"Back"_s);
 
         click(u"Next"_s);
@@ -382,10 +358,6 @@ private slots:
     void stepDots()
     {
         QWidget window;
-        QPalette palette = window.palette();
-        palette.setColor(QPalette::Window, Qt::white);
-        palette.setColor(QPalette::WindowText, Qt::black);
-        window.setPalette(palette);
         auto* dots = new StepDots(1, 0, &window);
         QVERIFY(dots->sizeHint().isEmpty());
         QVERIFY(a11y(dots)->state().invisible);
@@ -397,55 +369,6 @@ private slots:
         QVERIFY(picture(3, 0) != picture(3, 1));
         QCOMPARE(picture(3, -1), picture(3, 3));
         QVERIFY(a11y(dots)->text(QAccessible::Name).isEmpty());
-        const int faint = greyRange(window, dots->geometry()).first;
-        picture(3, 2);
-        QCOMPARE(a11y(dots)->text(QAccessible::Name), u"Step 3 of 3"_s);
-        QVERIFY2(greyRange(window, dots->geometry()).first < faint - 100,
-                 "the current dot is not the strong one");
-    }
-
-    // Keyboard focus shows a ring; focus taken by a click does not.
-    void rowFocusRing()
-    {
-        QWidget window;
-        bool first = true, second = false;
-        auto* layout = new QVBoxLayout(&window);
-        auto* a = new CheckRow(u"A"_s, {[&] { return first; }, [&](bool v) { first = v; }});
-        auto* b = new CheckRow(u"B"_s, {[&] { return second; }, [&](bool v) { second = v; }});
-        layout->addWidget(a);
-        layout->addWidget(b);
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        a->setFocus(Qt::MouseFocusReason);
-        const QImage plain = b->grab().toImage();
-        b->setFocus(Qt::MouseFocusReason);
-        QCOMPARE(b->grab().toImage(), plain);
-        a->setFocus(Qt::MouseFocusReason);
-        QTest::keyClick(&window, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), b);
-        QVERIFY(b->grab().toImage() != plain);
-        QTest::keyClick(b, Qt::Key_Space);
-        QVERIFY(second && b->isChecked());
-    }
-
-    // A change of theme recolours the step texts.
-    void labelsFollowTheme()
-    {
-        QWidget panel;
-        auto* label =
-            new LevelLabel(u"Codex funding"_s, look::font(20), look::Level::Secondary, &panel);
-        label->resize(label->sizeHint());
-        QPalette palette;
-        palette.setColor(QPalette::Window, Qt::white);
-        palette.setColor(QPalette::WindowText, Qt::black);
-        panel.setPalette(palette);
-        const int darkText = greyRange(panel, label->geometry()).first;
-        palette.setColor(QPalette::Window, Qt::black);
-        palette.setColor(QPalette::WindowText, Qt::white);
-        panel.setPalette(palette);
-        QVERIFY(darkText < 160);
-        QVERIFY(greyRange(panel, label->geometry()).second > 100);
     }
 };
 
