@@ -38,8 +38,6 @@ public:
     // Shows the bound selection and keys.
     void refresh();
 
-    const QList<RadioRow*>& rows() const { return m_rows; }
-
     // The key field shown for the current selection, or null.
     QLineEdit* keyField() const;
 

@@ -13,7 +13,6 @@ public:
     explicit LargeButton(const QString& text, QWidget* parent = nullptr);
 
     void setMinimumLabelWidth(int width);
-    int minimumLabelWidth() const { return m_minimumLabelWidth; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -15,8 +15,6 @@ public:
     LevelLabel(const QString& text, const QFont& font, look::Level level,
                QWidget* parent = nullptr);
 
-    look::Level level() const { return m_level; }
-
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -14,7 +14,6 @@ public:
     StepHeading(const QString& title, const QString& subtitle, QWidget* parent = nullptr);
 
     LevelLabel* title() const { return m_title; }
-    LevelLabel* subtitle() const { return m_subtitle; }
 
 private:
     LevelLabel* m_title;

@@ -17,8 +17,6 @@ class ToolsStepView : public QWidget {
 public:
     explicit ToolsStepView(QuestionsModel& model, QWidget* parent = nullptr);
 
-    const QList<CheckRow*>& rows() const { return m_rows; }
-
     // The control to focus when the step comes up by keyboard: the first row.
     QWidget* focusTarget() const;
 
