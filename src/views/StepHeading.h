@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWidget>
+
+namespace corvane {
+
+class LevelLabel;
+
+// The heading of a question step: a title, and below it a line of explanation in the secondary
+// level, wrapped and centred. It includes the space between the two but none around them.
+class StepHeading : public QWidget {
+    Q_OBJECT
+public:
+    StepHeading(const QString& title, const QString& subtitle, QWidget* parent = nullptr);
+
+    LevelLabel* title() const { return m_title; }
+
+private:
+    LevelLabel* m_title;
+    LevelLabel* m_subtitle;
+};
+
+} // namespace corvane
