@@ -1,10 +1,10 @@
 #include "views/CheckRow.h"
 #include "views/DefaultAction.h"
-#include "views/LevelLabel.h"
 #include "views/QuestionsView.h"
 #include "views/RadioRow.h"
 #include "views/StepDots.h"
 #include "views/StepHeading.h"
+#include "views/TextLabel.h"
 
 #include <QAccessible>
 #include <QApplication>

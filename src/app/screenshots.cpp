@@ -8,22 +8,50 @@
 #include "views/InstallingView.h"
 #include "views/LaunchedView.h"
 #include "views/NoNodeView.h"
+#include "views/QuestionsView.h"
 #include "views/TerminalCommandRow.h"
 #include "views/WelcomeView.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <functional>
 
 using namespace corvane;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-bool saveScreen(QWidget* view, const QDir& folder, const QString& name)
+// Clicks the visible button of view whose text is text, as a user would.
+void click(QWidget* view, const QString& text)
+{
+    for (QAbstractButton* button : view->findChildren<QAbstractButton*>()) {
+        if (button->isVisible() && button->text() == text) {
+            button->click();
+            QApplication::processEvents();
+            return;
+        }
+    }
+    std::fprintf(stderr, "corvane-screenshots: no button %s\n", qPrintable(text));
+}
+
+// Types text into the visible key field of view.
+void typeKey(QWidget* view, const QString& text)
+{
+    for (QLineEdit* field : view->findChildren<QLineEdit*>()) {
+        if (field->isVisible())
+            field->setText(text);
+    }
+}
+
+// prepare, when given, acts on the shown screen before its picture is taken.
+bool saveScreen(QWidget* view, const QDir& folder, const QString& name,
+                const std::function<void(QWidget*)>& prepare = {})
 {
     QWidget frame;
     makeWindowPlatform()->prepareBackground(frame);
@@ -34,6 +62,10 @@ bool saveScreen(QWidget* view, const QDir& folder, const QString& name)
     layout->addWidget(view);
     frame.show();
     QApplication::processEvents();
+    if (prepare) {
+        prepare(view);
+        QApplication::processEvents();
+    }
     // Pictures of the screens as they first appear, without a focus ring on the first button.
     if (QWidget* focused = QApplication::focusWidget())
         focused->clearFocus();
@@ -83,6 +115,22 @@ int main(int argc, char** argv)
                      u"welcome-returning"_s);
     ok &= saveScreen(new NoNodeView({false}, nothing, noLink), folder, u"node-missing"_s);
     ok &= saveScreen(new NoNodeView({true}, nothing, noLink), folder, u"node-missing-rechecked"_s);
+    const auto questions = [](const QList<ExistingHarness>& existing = {}) {
+        return new QuestionsView({harnesses(), existing}, [](const InstallAnswers&) {});
+    };
+    ok &= saveScreen(questions(), folder, u"questions-tools"_s);
+    ok &= saveScreen(questions(), folder, u"questions-claude-anthropic"_s, [](QWidget* view) {
+        click(view, u"Next"_s);
+        click(view, u"Anthropic API key"_s);
+        typeKey(view, u"sk-ant-example"_s);
+    });
+    ok &= saveScreen(questions(), folder, u"questions-codex-openrouter"_s, [](QWidget* view) {
+        click(view, u"Next"_s);
+        click(view, u"Next"_s);
+        click(view, u"OpenRouter API key"_s);
+    });
+    ok &= saveScreen(questions({{u"codex"_s, std::nullopt, u"openai-api"_s}}), folder,
+                     u"questions-returning-codex"_s, [](QWidget* view) { click(view, u"Next"_s); });
     ok &= saveScreen(new InstallingView({u"Installing\u2026"_s}), folder, u"installing"_s);
     ok &= saveScreen(new LaunchedView({false, {u"claude-code"_s, u"codex"_s}}, nothing, noCopy),
                      folder, u"success"_s);

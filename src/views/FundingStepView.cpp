@@ -1,15 +1,33 @@
 #include "FundingStepView.h"
 
-#include "LevelLabel.h"
 #include "RadioRow.h"
 #include "StepHeading.h"
+#include "TextLabel.h"
 
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
 namespace corvane {
+
+namespace {
+
+// Masks typed keys with the small bullet of a password field rather than the large circle some
+// styles use, which crowds a 12-pixel field.
+class KeyFieldStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return 0x2022;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+
+} // namespace
 
 FundingStepView::FundingStepView(const QString& title, const QList<FundingOption>& options,
                                  Binding<QString> selection,
@@ -58,10 +76,12 @@ void FundingStepView::addKeyBlock(const QString& fundingId, const QString& label
     blockLayout->setContentsMargins(0, 16, 0, 0); // the space below the rows goes with the block
     blockLayout->setSpacing(6);
 
-    auto* caption =
-        new LevelLabel(label, look::font(11, QFont::DemiBold), look::Level::Secondary, block);
-    caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    auto* caption = new TextLabel(label, 11, QFont::DemiBold, look::Level::Secondary, block);
+    caption->setAlignment(Qt::AlignLeading | Qt::AlignTop);
     auto* field = new QLineEdit(block);
+    auto* style = new KeyFieldStyle;
+    style->setParent(field);
+    field->setStyle(style);
     field->setEchoMode(QLineEdit::Password);
     field->setFont(look::font(12));
     field->setTextMargins(3, 1, 3, 1);

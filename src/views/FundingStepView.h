@@ -13,7 +13,6 @@ class QLineEdit;
 
 namespace corvane {
 
-class LevelLabel;
 class RadioRow;
 
 // A funding step: a heading, one radio row per option in order, and, when the selection is a

@@ -2,7 +2,8 @@
 
 #include "DefaultAction.h"
 #include "FundingStepView.h"
-#include "LargeButton.h"
+#include "Look.h"
+#include "PushButton.h"
 #include "StepDots.h"
 #include "ToolsStepView.h"
 
@@ -33,12 +34,6 @@ QuestionsView::QuestionsView(const QuestionsData& record,
     , m_model(record.detected, record.existing)
     , m_onInstall(std::move(onInstall))
 {
-    // Before any child exists: DefaultAction finds its key filter among the screen's direct
-    // children and, as it stands, takes the first one it meets.
-    m_primary = new LargeButton(QString());
-    m_primary->setMinimumLabelWidth(primaryLabelWidth);
-    setDefaultAction(this, m_primary);
-
     m_tools = new ToolsStepView(m_model, this);
     // Both funding steps bind their OpenRouter field to the one model field: one key serves both.
     m_claude = new FundingStepView(
@@ -56,10 +51,14 @@ QuestionsView::QuestionsView(const QuestionsData& record,
         bind(m_model, &QuestionsModel::openrouterApiKey, &QuestionsModel::setOpenrouterApiKey),
         this);
     m_dots = new StepDots(0, 0, this);
-    m_back = new LargeButton(u"Back"_s, this);
+    m_back = new PushButton(u"Back"_s, PushButton::Kind::Standard, this);
+    m_primary = new PushButton(QString(), PushButton::Kind::Standard, this);
+    m_primary->setMinimumLabelWidth(primaryLabelWidth);
+    setDefaultAction(this, m_primary);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(40, 0, 40, 24);
+    // Gaps are measured to the buttons' bezels, inside the margin kept for their focus rings.
+    layout->setContentsMargins(40, 0, 40, 24 - look::focusRingMargin);
     layout->setSpacing(0);
     // The two flexible spaces share what is left, so the panel sits midway above the dots.
     layout->addSpacerItem(new QSpacerItem(0, 8, QSizePolicy::Minimum, QSizePolicy::Expanding));
@@ -68,9 +67,9 @@ QuestionsView::QuestionsView(const QuestionsData& record,
     layout->addWidget(m_codex);
     layout->addSpacerItem(new QSpacerItem(0, 8, QSizePolicy::Minimum, QSizePolicy::Expanding));
     layout->addWidget(m_dots, 0, Qt::AlignHCenter);
-    layout->addSpacing(16);
+    layout->addSpacing(16 - look::focusRingMargin);
     auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(10);
+    buttons->setSpacing(10 - 2 * look::focusRingMargin);
     buttons->addStretch();
     buttons->addWidget(m_back, 0, Qt::AlignVCenter);
     buttons->addWidget(m_primary, 0, Qt::AlignVCenter);

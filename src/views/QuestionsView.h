@@ -11,7 +11,7 @@
 namespace corvane {
 
 class FundingStepView;
-class LargeButton;
+class PushButton;
 class StepDots;
 class ToolsStepView;
 
@@ -53,8 +53,8 @@ private:
     FundingStepView* m_claude;
     FundingStepView* m_codex;
     StepDots* m_dots;
-    LargeButton* m_back;
-    LargeButton* m_primary;
+    PushButton* m_back;
+    PushButton* m_primary;
 };
 
 } // namespace corvane

@@ -1,6 +1,6 @@
 #include "StepHeading.h"
 
-#include "LevelLabel.h"
+#include "TextLabel.h"
 
 #include <QVBoxLayout>
 
@@ -8,13 +8,9 @@ namespace corvane {
 
 StepHeading::StepHeading(const QString& title, const QString& subtitle, QWidget* parent)
     : QWidget(parent)
-    , m_title(new LevelLabel(title, look::font(20, QFont::DemiBold), look::Level::Primary, this))
-    , m_subtitle(new LevelLabel(subtitle, look::font(12), look::Level::Secondary, this))
+    , m_title(new TextLabel(title, 20, QFont::DemiBold, look::Level::Primary, this))
+    , m_subtitle(new TextLabel(subtitle, 12, QFont::Normal, look::Level::Secondary, this))
 {
-    m_title->setAlignment(Qt::AlignHCenter);
-    m_title->setWordWrap(true);
-    m_subtitle->setAlignment(Qt::AlignHCenter);
-    m_subtitle->setWordWrap(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

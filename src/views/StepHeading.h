@@ -4,7 +4,7 @@
 
 namespace corvane {
 
-class LevelLabel;
+class TextLabel;
 
 // The heading of a question step: a title, and below it a line of explanation in the secondary
 // level, wrapped and centred. It includes the space between the two but none around them.
@@ -13,11 +13,11 @@ class StepHeading : public QWidget {
 public:
     StepHeading(const QString& title, const QString& subtitle, QWidget* parent = nullptr);
 
-    LevelLabel* title() const { return m_title; }
+    TextLabel* title() const { return m_title; }
 
 private:
-    LevelLabel* m_title;
-    LevelLabel* m_subtitle;
+    TextLabel* m_title;
+    TextLabel* m_subtitle;
 };
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 #include "TextLabel.h"
 
 #include <QPainter>
+#include <QStyle>
 #include <QTextLayout>
 
 #include <cmath>
@@ -30,7 +31,8 @@ qreal TextLabel::lineHeight() const { return QFontMetricsF(font()).height(); }
 
 qreal TextLabel::layOut(QTextLayout& layout, qreal width) const
 {
-    QTextOption option(Qt::AlignHCenter);
+    QTextOption option(
+        QStyle::visualAlignment(layoutDirection(), alignment() & Qt::AlignHorizontal_Mask));
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setFont(font());
     layout.setText(text());

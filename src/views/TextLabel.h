@@ -12,11 +12,11 @@ namespace corvane {
 
 // A line of screen text in the look's font and a colour level of the palette's text colour.
 //
-// Its lines are centred and it wraps onto as many lines as the text needs: at word boundaries, and
-// inside a word that is wider than the whole line (a long path or URL), so no text is ever cut
-// short. It takes the width its layout gives it and asks for the height of its wrapped lines
-// (height for width); an empty text keeps the height of one line. Screen readers read it as static
-// text with the text as its name.
+// Its lines are centred (or aligned as setAlignment() says) and it wraps onto as many lines as the
+// text needs: at word boundaries, and inside a word that is wider than the whole line (a long path
+// or URL), so no text is ever cut short. It takes the width its layout gives it and asks for the
+// height of its wrapped lines (height for width); an empty text keeps the height of one line.
+// Screen readers read it as static text with the text as its name.
 class TextLabel : public QLabel {
     Q_OBJECT
 public:
