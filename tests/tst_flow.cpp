@@ -50,7 +50,9 @@ private slots:
     void installSuccess();
     void failureRetryAndUpdate();
     void textIsPublishedBeforeTheScreen();
+    void runsThatOutliveTheFlow();
     void realInstallAndClosingMidRun();
+    void cleanup() { m_home->killRecorded(); }
 
 private:
     std::unique_ptr<test::TestHome> m_home;
@@ -182,6 +184,32 @@ void TestFlow::textIsPublishedBeforeTheScreen()
     const QString error = status + u"Update didn't finish. You can try again.|"_s;
     QCOMPARE(m_seen, (QStringList{u"0 "_s + status + u"|"_s, u"3* "_s + status + u"|"_s,
                                   u"3 "_s + error, u"5* "_s + error}));
+}
+
+void TestFlow::runsThatOutliveTheFlow()
+{
+    // Operations whose futures live on after the flow and its operations have gone: they end
+    // later, or are cancelled, and the flow is not called.
+    m_flow->onRefresh();
+    const std::shared_ptr<QPromise<RunResult>> updating = m_ops->pending;
+    m_flow->onRetry();
+    m_flow->onManage();
+    m_flow->onInstall(m_answers);
+    const std::shared_ptr<QPromise<RunResult>> installing = m_ops->pending;
+    m_flow.reset();
+    updating->addResult(std::nullopt);
+    updating->finish();
+    installing->future().cancel();
+    installing->finish();
+    QTest::qWait(20);
+
+    // A run cancelled while the flow lives leaves the screen as it is.
+    init();
+    m_flow->onRefresh();
+    m_ops->pending->future().cancel();
+    m_ops->pending->finish();
+    QTest::qWait(20);
+    QCOMPARE(m_flow->screen(), Screen::Installing);
 }
 
 void TestFlow::realInstallAndClosingMidRun()

@@ -1,19 +1,27 @@
 // Install and update runs through the real chain with the Corvane stand-in as npx: the answers
 // file's life, the command lines, and what quitting mid-run or being killed leaves behind.
 #include "runner/AnswersFile.h"
+#include "runner/PtyRun.h"
 #include "runner/Setup.h"
+#include "runner/TemporaryFolder.h"
+#include "runner/UserShell.h"
 #include "support/TestHome.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#endif
 
 using namespace corvane;
 using namespace Qt::StringLiterals;
@@ -23,11 +31,17 @@ class TestInstall : public QObject {
 private slots:
     void initTestCase();
     void init();
+    void cleanup();
     void answersFileLivesOnlyWhileTheInstallerRuns_data();
     void answersFileLivesOnlyWhileTheInstallerRuns();
+    void answersFileIsNeverOpenToOthers();
     void unwritableFolderAndStaleFiles();
+    void temporaryFolderFallsBack_data();
+    void temporaryFolderFallsBack();
     void quittingMidRunLeavesNothing_data();
     void quittingMidRunLeavesNothing();
+    void stoppingEndsTheWholeSession();
+    void stoppingRemovesTheFileFirst();
 
 private:
     QStringList answersFiles() const { return QDir(m_folder).entryList({u"corv_install_*"_s}); }
@@ -38,6 +52,7 @@ private:
     std::unique_ptr<test::TestHome> m_home;
     std::unique_ptr<QTemporaryDir> m_temp;
     QString m_folder;
+    QList<QProcess*> m_holders;
     InstallAnswers m_answers{
         {u"claude-code"_s, u"codex"_s}, {u"anthropic-api"_s}, {u"openrouter"_s},
         u" sk-ant \"q\" \\ ключ "_s,    std::nullopt,         u"sk-or-1"_s};
@@ -60,6 +75,18 @@ void TestInstall::init()
     QDir().mkpath(m_folder);
     qunsetenv("STANDIN_EXIT");
     qunsetenv("STANDIN_HANG");
+    qunsetenv("STANDIN_STUBBORN");
+}
+
+void TestInstall::cleanup()
+{
+    // A test that fails mid-run leaves no process behind.
+    for (QProcess* holder : std::exchange(m_holders, {})) {
+        holder->kill();
+        holder->waitForFinished(5000);
+        delete holder;
+    }
+    m_home->killRecorded();
 }
 
 QString TestInstall::recorded(const QString& name) const
@@ -141,14 +168,117 @@ void TestInstall::unwritableFolderAndStaleFiles()
              (QStringList{u"corv_install_DIR.json"_s, u"corv_install_LINK.json"_s,
                           u"corv_install_LOCKED.json"_s, u"x.json"_s}));
     ::close(held);
+    // Only the explicit call at start removes anything, never merely making a Setup.
     Setup next(config());
+    QVERIFY(dir.exists(u"corv_install_LOCKED.json"_s));
+    next.removeStaleAnswersFiles();
     QVERIFY(!dir.exists(u"corv_install_LOCKED.json"_s));
+
+    // A relative folder is refused: the secret would land in the working folder.
+    const QString workingFolder = QDir::currentPath();
+    QDir::setCurrent(m_folder);
+    QString error;
+    QVERIFY(!AnswersFile::create(u"."_s, "{}", &error) && !error.isEmpty());
+    QFile own(u"corv_install_OWN.json"_s);
+    QVERIFY(own.open(QIODevice::WriteOnly));
+    own.close();
+    QCOMPARE(AnswersFile::removeStale(u"."_s), 0);
+    QDir::setCurrent(workingFolder);
+    QVERIFY(dir.exists(u"corv_install_OWN.json"_s));
+}
+
+void TestInstall::answersFileIsNeverOpenToOthers()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("needs inotify");
+#else
+    // Created 0600 from the first moment: the file never changes permissions after creation,
+    // which write-then-chmod would, and was never readable by others, even with umask 022.
+    const mode_t savedMask = ::umask(022);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    QVERIFY(::inotify_add_watch(watch, QFile::encodeName(m_folder).constData(),
+                                IN_CREATE | IN_ATTRIB | IN_DELETE) >= 0);
+    QStringList events; // "create", "attrib" or "delete", with the file's mode at create
+    const auto drain = [&] {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t got;
+        while ((got = ::read(watch, buffer, sizeof buffer)) > 0) {
+            for (char* at = buffer; at < buffer + got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                const QString name = QFile::decodeName(event->len ? event->name : "");
+                struct stat info {};
+                if (!(event->mask & IN_CREATE))
+                    events.append((event->mask & IN_ATTRIB) ? u"attrib"_s : u"delete"_s);
+                else if (::stat(QFile::encodeName(QDir(m_folder).filePath(name)).constData(),
+                                &info) == 0)
+                    events.append(u"create %1"_s.arg(info.st_mode & 0777, 0, 8));
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+    };
+    Setup setup(config());
+    const QFuture<RunResult> future = setup.runInstall(m_answers);
+    drain(); // the file is written; the installer has not started yet
+    const QStringList atStart = events;
+    QVERIFY(test::waitForResult(future));
+    drain();
+    ::close(watch);
+    ::umask(savedMask);
+    QCOMPARE(atStart, QStringList{u"create 600"_s});
+    QCOMPARE(events, (QStringList{u"create 600"_s, u"delete"_s}));
+#endif
+}
+
+void TestInstall::temporaryFolderFallsBack_data()
+{
+    QTest::addColumn<QString>("tmpdir");   // relative to the test's folder unless absolute
+    QTest::addColumn<int>("runtimeMode");  // 0: XDG_RUNTIME_DIR unset
+    QTest::addColumn<QString>("expected"); // relative to the test's folder unless absolute
+    QTest::newRow("usable") << u"tmp"_s << 0700 << u"tmp"_s;
+    QTest::newRow("missing") << u"missing"_s << 0700 << u"runtime"_s;
+    QTest::newRow("relative") << u"relative"_s << 0700 << u"runtime"_s;
+    QTest::newRow("a file") << u"file"_s << 0700 << u"runtime"_s;
+    QTest::newRow("not writable") << u"/proc/self"_s << 0700 << u"runtime"_s;
+    QTest::newRow("runtime folder open to others") << u"missing"_s << 0755 << u"/tmp"_s;
+    QTest::newRow("no runtime folder") << u"missing"_s << 0 << u"/tmp"_s;
+}
+
+void TestInstall::temporaryFolderFallsBack()
+{
+    QFETCH(QString, tmpdir);
+    QFETCH(int, runtimeMode);
+    QFETCH(QString, expected);
+    const QDir base(m_temp->path());
+    base.mkdir(u"tmp"_s);
+    base.mkdir(u"runtime"_s);
+    base.mkdir(u"relative"_s);
+    QFile(base.filePath(u"file"_s)).open(QIODevice::WriteOnly);
+    QFile::setPermissions(base.filePath(u"runtime"_s),
+                          QFileDevice::Permissions::fromInt(runtimeMode == 0755 ? 0x7755 : 0x7700));
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QString workingFolder = QDir::currentPath();
+    QDir::setCurrent(base.path()); // where a relative TMPDIR would resolve
+    qputenv("TMPDIR", QFile::encodeName(tmpdir == u"relative" || tmpdir.startsWith(u'/')
+                                            ? tmpdir
+                                            : base.filePath(tmpdir)));
+    if (runtimeMode == 0)
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base.filePath(u"runtime"_s)));
+    const QString folder = temporaryFolder();
+    QDir::setCurrent(workingFolder);
+    qputenv("TMPDIR", savedTmp);
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
+    QCOMPARE(folder, expected.startsWith(u'/') ? expected : base.filePath(expected));
 }
 
 QProcess* TestInstall::startHangingRun(qint64* pid, qint64* childPid)
 {
     qputenv("STANDIN_HANG", "1");
-    auto* holder = new QProcess(this);
+    auto* holder = new QProcess;
+    m_holders.append(holder);
     holder->start(QCoreApplication::applicationDirPath() + u"/runholder"_s, {m_folder});
     if (!QTest::qWaitFor([&] { return !recorded(u"child-pid"_s).isEmpty(); }, 30000))
         qFatal("the stand-in did not start");
@@ -175,23 +305,19 @@ void TestInstall::quittingMidRunLeavesNothing()
     QVERIFY(!test::processGone(pid));
     QCOMPARE(answersFiles().size(), 1);
     // Another copy starting now must not take the live run's file away.
-    {
-        Setup other(config());
-    }
+    Setup(config()).removeStaleAnswersFiles();
     QCOMPARE(answersFiles().size(), 1);
 
     ::kill(static_cast<pid_t>(holder->processId()), signal);
     QVERIFY(holder->waitForFinished(15000));
     if (signal == SIGKILL) {
-        // Killed outright, nothing could clean up; the next start does, even while the orphaned
-        // installer still runs.
-        QCOMPARE(answersFiles().size(), 1);
-        {
-            Setup next(config());
-        }
-        QVERIFY(answersFiles().isEmpty());
-        ::kill(static_cast<pid_t>(pid), SIGTERM);
+        // Killed outright, the app could not clean up: the wrapper dies with it and takes the
+        // installer's terminal, and so the installer, along; the next start removes the file.
         QTRY_VERIFY(test::processGone(pid));
+        QTRY_VERIFY(test::processGone(childPid));
+        QCOMPARE(answersFiles().size(), 1);
+        Setup(config()).removeStaleAnswersFiles();
+        QVERIFY(answersFiles().isEmpty());
         return;
     }
     QCOMPARE(holder->exitStatus(), QProcess::NormalExit);
@@ -199,6 +325,51 @@ void TestInstall::quittingMidRunLeavesNothing()
     QVERIFY(answersFiles().isEmpty());
     QTRY_VERIFY(test::processGone(pid));
     QTRY_VERIFY(test::processGone(childPid));
+}
+
+void TestInstall::stoppingEndsTheWholeSession()
+{
+    // The installer's child ignores SIGHUP, SIGTERM and SIGINT, and the wrapper's session does
+    // not hold it: only ending the installer's own session reaches it.
+    qputenv("STANDIN_HANG", "1");
+    qputenv("STANDIN_STUBBORN", "1");
+    QString error;
+    std::unique_ptr<StatusChannel> channel = StatusChannel::open(&error);
+    QVERIFY(channel);
+    const WrapperCommand command =
+        wrapperCommand(userShell(), u"'npx' '--yes' 'corvane@latest' 'update'"_s,
+                       channel->childDescriptor(), QProcessEnvironment::systemEnvironment());
+    PtyRun run(RunnerConfig::system().wrapperPath, command, std::move(channel), nullptr);
+    QSignalSpy ended(&run, &PtyRun::ended);
+    const QFuture<RunResult> future = run.start();
+    QTRY_VERIFY(!recorded(u"stubborn-pid"_s).isEmpty() && !recorded(u"child-pid"_s).isEmpty());
+    const qint64 stubborn = recorded(u"stubborn-pid"_s).toLongLong();
+    run.stop(std::chrono::milliseconds(500));
+    // Cancelled by stop() itself, not later by the run's destruction.
+    QVERIFY(future.isCanceled() && future.isFinished());
+    QTest::qWait(50);
+    QCOMPARE(ended.size(), 0);
+    QTRY_VERIFY(test::processGone(stubborn));
+    QTRY_VERIFY(test::processGone(recorded(u"pid"_s).toLongLong()));
+}
+
+void TestInstall::stoppingRemovesTheFileFirst()
+{
+    // A wrapper that records, when it is asked to stop, whether the answers file still exists.
+    m_home->writeFile(u"trapping-wrapper"_s, R"sh(#!/bin/sh
+trap 'if [ -e "$(cat "$HOME/standin-record/config-path")" ]; then echo present; else echo absent;
+fi > "$HOME/wrapper-saw"; exit 143' TERM HUP
+sh -c "$4" </dev/null &
+wait
+)sh",
+                      true);
+    qputenv("STANDIN_HANG", "1");
+    auto setup =
+        std::make_unique<Setup>(RunnerConfig{m_home->filePath(u"trapping-wrapper"_s), m_folder});
+    setup->runInstall(m_answers);
+    QTRY_VERIFY(!recorded(u"child-pid"_s).isEmpty());
+    setup.reset();
+    QCOMPARE(m_home->read(u"wrapper-saw"_s), "absent\n"_ba);
 }
 
 QTEST_GUILESS_MAIN(TestInstall)

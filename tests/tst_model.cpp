@@ -77,6 +77,24 @@ private slots:
         QVERIFY(hasExistingInstall());
         QTEST(readExistingHarnesses(), "expected");
     }
+    void manifestSizeLimit_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<Found>("expected");
+        QTest::newRow("at the limit") << manifestReadLimit << Found{{cx, none, none}};
+        QTest::newRow("one byte more") << manifestReadLimit + 1 << Found{};
+    }
+    void manifestSizeLimit()
+    {
+        // Valid JSON either way, padded out to the size: only the size decides.
+        QFETCH(qint64, size);
+        const QByteArray head = entries(R"({"harness":"codex"})").chopped(1) + ",\"pad\":\"";
+        const QByteArray json = head + QByteArray(size - head.size() - 2, 'x') + "\"}";
+        QCOMPARE(json.size(), size);
+        m_home->writeFile(manifestFile, json);
+        QVERIFY(hasExistingInstall());
+        QTEST(readExistingHarnesses(), "expected");
+    }
     void manifestFifo()
     {
         QVERIFY(!hasExistingInstall());

@@ -1,12 +1,18 @@
 // Commands in real login shells: the Node.js check, and runs through the real script utility with
 // the Corvane stand-in as npx, from a temporary HOME.
+#include "model/Paths.h"
+#include "runner/OutputCollector.h"
 #include "runner/Setup.h"
 #include "runner/TerminalText.h"
+#include "runner/WrapperCommand.h"
 #include "support/TestHome.h"
 
 #include <QStandardPaths>
 #include <QTest>
 
+#include <csignal>
+#include <fcntl.h>
+#include <pwd.h>
 #include <unistd.h>
 
 using namespace corvane;
@@ -17,6 +23,7 @@ class TestRunner : public QObject {
 private slots:
     void initTestCase();
     void init();
+    void cleanup() { m_home->killRecorded(); }
     void nodeVersion_data();
     void nodeVersion();
     void nodeCheckNeverWaitsOnInputOrPastItsBound();
@@ -26,6 +33,14 @@ private slots:
     void exitStatus();
     void lastLineIsNeverLost();
     void runsThatCannotStart();
+    void runsWithEveryLowDescriptorTaken();
+    void commandSeesATerminal_data();
+    void commandSeesATerminal();
+    void wrapperKilledFromOutsideFails_data();
+    void wrapperKilledFromOutsideFails();
+    void floodKeepsOnlyTheEnd();
+    void homeWithoutHome_data();
+    void homeWithoutHome();
 
 private:
     RunResult run(const QStringList& arguments, RunnerConfig config = RunnerConfig::system());
@@ -43,8 +58,8 @@ void TestRunner::init()
 {
     m_home->setStartup({});
     m_home->remove(u"standin-record"_s);
-    for (const char* name :
-         {"STANDIN_EXIT", "STANDIN_SIGNAL", "STANDIN_LAST_LINE", "STANDIN_BURST"})
+    for (const char* name : {"STANDIN_EXIT", "STANDIN_SIGNAL", "STANDIN_LAST_LINE", "STANDIN_BURST",
+                             "STANDIN_HANG", "STANDIN_SPINNER", "STANDIN_QUIET"})
         qunsetenv(name);
     useShell(u"bash"_s);
 }
@@ -88,10 +103,13 @@ void TestRunner::nodeVersion_data()
                                           << ""_ba << u"v2\uFFFD"_s;
         QTest::addRow("%s: no node", s) << sh << QByteArray() << ""_ba << QString();
     }
+    // A SHELL that names no usable program counts as unset: the account's shell is asked.
     QTest::newRow("missing shell") << u"/nonexistent/sh"_s << "v1"_ba
-                                   << ""_ba << QString();
+                                   << ""_ba << u"v1"_s;
     QTest::newRow("empty SHELL") << QString(u""_s) << "v1"_ba
-                                 << ""_ba << QString();
+                                 << ""_ba << u"v1"_s;
+    QTest::newRow("not executable") << u"/etc/passwd"_s << "v1"_ba
+                                    << ""_ba << u"v1"_s;
 }
 
 void TestRunner::nodeVersion()
@@ -162,6 +180,7 @@ void TestRunner::argumentsSurviveQuoting()
     qputenv("STANDIN_QUIET", "1");
     const RunResult result = run(QStringList{u"npx"_s} + arguments);
     qunsetenv("STANDIN_QUIET");
+    QCOMPARE(test::failedOutput(result), QString());
     QCOMPARE(test::failedStatus(result), -1);
     QVERIFY(!result);
     QByteArray recorded = m_home->read(u"standin-record/args"_s);
@@ -248,6 +267,152 @@ void TestRunner::runsThatCannotStart()
     // No command line can carry a NUL: refused before anything starts.
     QVERIFY(std::holds_alternative<SystemError>(*run({u"npx"_s, u"a\0b"_s})));
     QVERIFY(m_home->read(u"standin-record/args"_s).isEmpty());
+}
+
+void TestRunner::runsWithEveryLowDescriptorTaken()
+{
+    // A busy app may hold every single-digit descriptor; the status still gets through.
+    QList<int> taken{::open("/dev/null", O_RDONLY)};
+    while (taken.last() >= 0 && taken.last() <= 9)
+        taken.append(::open("/dev/null", O_RDONLY));
+    const RunResult passed = run({u"sh"_s, u"-c"_s, u"exit 0"_s});
+    const RunResult failed = run({u"sh"_s, u"-c"_s, u"exit 4"_s});
+    for (const int fd : taken)
+        ::close(fd);
+    QCOMPARE(test::failedOutput(passed), QString());
+    QVERIFY(!passed);
+    QCOMPARE(test::failedStatus(failed), 4);
+}
+
+void TestRunner::commandSeesATerminal_data()
+{
+    QTest::addColumn<QString>("shell");
+    QTest::addColumn<QByteArray>("term"); // null: the app has no TERM
+    QTest::addColumn<QByteArray>("expectedTerm");
+    for (const char* shell : {"bash", "zsh", "fish"}) {
+        QTest::addRow("%s, no TERM", shell)
+            << QString::fromLatin1(shell) << QByteArray() << "xterm-256color"_ba;
+        QTest::addRow("%s, TERM kept", shell) << QString::fromLatin1(shell) << "vt100"_ba
+                                              << "vt100"_ba;
+    }
+}
+
+void TestRunner::commandSeesATerminal()
+{
+    QFETCH(QString, shell);
+    QFETCH(QByteArray, term);
+    QFETCH(QByteArray, expectedTerm);
+    useShell(shell);
+    const QByteArray savedTerm = qgetenv("TERM");
+    if (term.isNull())
+        qunsetenv("TERM");
+    else
+        qputenv("TERM", term);
+    const bool hasNode = QFileInfo(u"/usr/bin/node"_s).isExecutable();
+    m_home->remove(u"bin/node"_s);
+    if (hasNode)
+        QFile::link(u"/usr/bin/node"_s, m_home->filePath(u"bin/node"_s));
+    // Size as stty and as Node.js see it on standard output, TERM, and standard input at end of
+    // file for every read, not only the first. It fails on purpose, to get its output back.
+    const QString probe =
+        u"stty size <&1; echo \"TERM=$TERM\"; read a; read b; echo \"read $?\"; "
+        "[ -x \"$HOME/bin/node\" ] && node -e 'console.log(process.stdout.columns, "
+        "process.stdout.rows, process.stdout.isTTY)'; exit 9"_s;
+    const RunResult result = run({u"sh"_s, u"-c"_s, probe});
+    if (savedTerm.isNull())
+        qunsetenv("TERM");
+    else
+        qputenv("TERM", savedTerm);
+    QCOMPARE(test::failedStatus(result), 9);
+    QString expected = u"24 80\r\nTERM=%1\r\nread 1"_s.arg(QString::fromLatin1(expectedTerm));
+    if (hasNode)
+        expected += u"\r\n80 24 true"_s;
+    QCOMPARE(test::failedOutput(result), expected);
+    if (!hasNode)
+        qWarning("node is not installed: its view of the terminal was not checked");
+
+    // A spinner that loops while the width is 0 finishes.
+    qputenv("STANDIN_SPINNER", "1");
+    Setup setup;
+    const std::optional<RunResult> spun = test::waitForResult(
+        setup.runViaPty({u"npx"_s, u"--yes"_s, u"corvane@latest"_s, u"update"_s}), 20000);
+    QVERIFY2(spun, "the spinner never finished");
+    QVERIFY(!*spun);
+}
+
+void TestRunner::wrapperKilledFromOutsideFails_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGQUIT") << int(SIGQUIT);
+}
+
+void TestRunner::wrapperKilledFromOutsideFails()
+{
+    QFETCH(int, signal);
+    qputenv("STANDIN_HANG", "1");
+    Setup setup;
+    const QFuture<RunResult> future =
+        setup.runViaPty({u"npx"_s, u"--yes"_s, u"corvane@latest"_s, u"update"_s});
+    QTRY_VERIFY(!m_home->read(u"standin-record/child-pid"_s).isEmpty());
+    // The wrapper is the parent of the outer layer, which leads the installer's session.
+    const pid_t leader =
+        ::getsid(static_cast<pid_t>(m_home->read(u"standin-record/pid"_s).toLongLong()));
+    QFile stat(u"/proc/%1/stat"_s.arg(leader));
+    QVERIFY(stat.open(QIODevice::ReadOnly));
+    const QByteArray line = stat.readAll();
+    const pid_t wrapper =
+        static_cast<pid_t>(line.mid(line.lastIndexOf(')') + 2).split(' ')[1].toLongLong());
+    QVERIFY(wrapper > 1 && wrapper != ::getpid());
+    ::kill(wrapper, signal);
+    const std::optional<RunResult> result = test::waitForResult(future, 30000);
+    QVERIFY(result);
+    QVERIFY2(*result, "a run stopped halfway was reported as success");
+    QVERIFY(test::failedStatus(*result) != 0);
+}
+
+void TestRunner::floodKeepsOnlyTheEnd()
+{
+    // A few hundred megabytes of log through the real terminal, then the line that matters.
+    const RunResult result =
+        run({u"sh"_s, u"-c"_s,
+             u"yes 'npm http fetch GET 200 https://registry.example/pkg 12ms' | head -c 209715200; "
+             "echo; echo 'Error: the last line'; exit 3"_s});
+    QCOMPARE(test::failedStatus(result), 3);
+    const QString output = test::failedOutput(result);
+    QCOMPARE(lastVisibleLine(output), u"Error: the last line"_s);
+    QVERIFY(output.size() <= OutputCollector::bound);
+    QVERIFY(output.size() > OutputCollector::bound / 2);
+    // It starts with a whole line.
+    QVERIFY(output.startsWith(u"npm http fetch GET 200 https://registry.example/pkg 12ms\r\n"_s));
+}
+
+void TestRunner::homeWithoutHome_data()
+{
+    QTest::addColumn<bool>("unset");
+    QTest::newRow("HOME unset") << true;
+    QTest::newRow("HOME empty") << false;
+}
+
+void TestRunner::homeWithoutHome()
+{
+    QFETCH(bool, unset);
+    const passwd* account = ::getpwuid(::getuid());
+    QVERIFY(account && account->pw_dir);
+    const QString accountHome = QDir::cleanPath(QFile::decodeName(account->pw_dir));
+    const QByteArray saved = qgetenv("HOME");
+    unset ? qunsetenv("HOME") : qputenv("HOME", "");
+    const QString home = homePath();
+    const QString tilde = expandTilde(u"~/.codex/config.toml"_s);
+    // The installer, started in the wrapper's environment, keeps its manifest there too.
+    const QProcessEnvironment environment =
+        wrapperCommand(u"/bin/sh"_s, u"true"_s, 9, QProcessEnvironment::systemEnvironment())
+            .environment;
+    qputenv("HOME", saved);
+    QCOMPARE(home, accountHome);
+    QCOMPARE(tilde, accountHome + u"/.codex/config.toml"_s);
+    QCOMPARE(environment.value(u"HOME"_s), accountHome);
 }
 
 QTEST_GUILESS_MAIN(TestRunner)

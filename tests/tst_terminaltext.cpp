@@ -17,6 +17,8 @@ private slots:
     void cleaning_data();
     void cleaning();
     void hostileInputStaysLinear();
+    void collectorKeepsOnlyTheEnd_data();
+    void collectorKeepsOnlyTheEnd();
     void describe_data();
     void describe();
 };
@@ -37,6 +39,13 @@ void TestTerminalText::cleaning_data()
     QTest::newRow("ESC at the end") << "abc\033"_ba << u"abc\x1b"_s;
     QTest::newRow("ESC [ then line feed") << "a\033[\nb"_ba << u"a\x1b[\nb"_s;
     QTest::newRow("unterminated OSC") << "a\033]0;title"_ba << u"a\x1b]0;title"_s;
+    QTest::newRow("DCS") << "\033P1$r0m\033\\done"_ba << u"done"_s;
+    QTest::newRow("SOS, PM, APC") << "\033Xs\033\\a\033^p\033\\b\033_g\033\\c"_ba << u"abc"_s;
+    QTest::newRow("BEL does not end a DCS") << "\033Pq\007x\033\\ok"_ba << u"ok"_s;
+    QTest::newRow("OSC cancelled by the next sequence")
+        << "\033]0;npm\r\n\033[31mError: x\033[0m\r\n"_ba << u"Error: x"_s;
+    QTest::newRow("string cancelled by CAN, SUB") << "\033]0;t\030a\033Pq#0\032b"_ba << u"ab"_s;
+    QTest::newRow("unterminated DCS") << "ok\033Pdata"_ba << u"ok\x1bPdata"_s;
     QTest::newRow("invalid UTF-8") << "a\377b"_ba << u"a\uFFFDb"_s;
     QTest::newRow("only escapes and white space")
         << " \r\n\033[2K \t\033]0;t\007\033(B\n"_ba << QString();
@@ -58,10 +67,49 @@ void TestTerminalText::cleaning()
 
 void TestTerminalText::hostileInputStaysLinear()
 {
-    // Each takes minutes through a pass that rescans the rest of the text for every ESC.
-    for (const QByteArray& unit : {"\033]"_ba, "\033[0123456789;"_ba}) {
+    // Each takes minutes through a pass that rescans the rest of the text for every ESC. Each
+    // string is cancelled by the next ESC; the last one, unterminated, stays.
+    for (const QByteArray& unit : {"\033]"_ba, "\033P"_ba, "\033[0123456789;"_ba}) {
         const QByteArray bytes = unit.repeated(200000);
-        QCOMPARE(cleanTerminalOutput(bytes), QString::fromLatin1(bytes));
+        const bool string = unit.size() == 2;
+        QCOMPARE(cleanTerminalOutput(bytes), QString::fromLatin1(string ? unit : bytes));
+    }
+}
+
+void TestTerminalText::collectorKeepsOnlyTheEnd_data()
+{
+    QTest::addColumn<QByteArray>("line"); // repeated past the bound, then the last line
+    QTest::addColumn<qsizetype>("chunk"); // bytes handed over at a time
+    const QByteArray styled = "\033]0;npm\007\033[1;31mfetch ü ✓\033[0m 200\r\n"_ba;
+    for (const qsizetype chunk : {qsizetype(4096), qsizetype(65537), qsizetype(3) << 20})
+        QTest::addRow("lines, chunks of %lld", qlonglong(chunk)) << styled << chunk;
+    // A spinner that redraws one line for ever, as one whose width is 0 does: no line feed.
+    QTest::newRow("one endless line") << "\r\033[2K\033]0;⠋\007⠋ resolving ü"_ba << qsizetype(4096);
+}
+
+void TestTerminalText::collectorKeepsOnlyTheEnd()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(qsizetype, chunk);
+    const QByteArray last = line.contains('\n') ? "Error: the end\r\n"_ba : "\r✖ failed: E404"_ba;
+    // Every cut point within one repeated line: characters and sequences are cut everywhere.
+    for (qsizetype shift = 0; shift < line.size(); ++shift) {
+        const QByteArray whole =
+            line.repeated(OutputCollector::bound / line.size() + 2) + QByteArray(shift, 'x') + last;
+        OutputCollector collector;
+        for (qsizetype at = 0; at < whole.size(); at += chunk) {
+            collector.append(QByteArrayView(whole).sliced(at, std::min(chunk, whole.size() - at)));
+            QVERIFY(collector.size() <= OutputCollector::bound);
+        }
+        const QString text = collector.text();
+        const QString context = u"shifted by %1"_s.arg(shift);
+        QVERIFY2(lastVisibleLine(text) == lastVisibleLine(cleanTerminalOutput(whole)),
+                 qPrintable(context));
+        QVERIFY2(text.size() > OutputCollector::bound / 4, qPrintable(context));
+        // Nothing of a cut character or sequence is left at the front.
+        for (const QChar c : QStringView(text).first(64))
+            QVERIFY2(c >= u' ' || c == u'\r' || c == u'\n', qPrintable(context));
+        QVERIFY2(!text.startsWith(QChar(QChar::ReplacementCharacter)), qPrintable(context));
     }
 }
 
@@ -83,8 +131,8 @@ void TestTerminalText::describe_data()
     QTest::newRow("trailing blank lines") << exited(u"error\n\n  \n\t\n"_s) << setup << u"error"_s;
     QTest::newRow("empty output") << exited(QString()) << setup << setupFailed;
     QTest::newRow("blank output") << exited(u" \r\n\r\n\t"_s) << update << updateFailed;
-    const SetupError missing{SetupError::Kind::ScriptMissing, 0, u"stray"_s};
-    QTest::newRow("script missing") << RunError(missing) << update << updateFailed;
+    QTest::newRow("script missing")
+        << RunError(SetupError::scriptMissing()) << update << updateFailed;
     QTest::newRow("system error") << RunError(SystemError{u"denied"_s}) << setup << setupFailed;
 }
 

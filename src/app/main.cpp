@@ -26,7 +26,8 @@ int main(int argc, char** argv)
     }
 
     auto setup = std::make_unique<Setup>();
-    // AT MERGE: setup->removeStaleAnswersFiles(); (answers files of killed runs, once per start)
+    // Answers files left by runs of a copy that was killed outright.
+    setup->removeStaleAnswersFiles();
     auto flow = std::make_unique<RootView>(std::make_unique<SetupOperations>(std::move(setup)));
 
     SetupWindow window(std::move(flow), WindowServices::system());

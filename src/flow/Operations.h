@@ -22,7 +22,9 @@ public:
     // Synchronous and bounded: the Node.js version, or nothing when Node.js is not usable.
     virtual std::optional<QString> nodeVersion() = 0;
 
-    // Asynchronous: each future gets one result on the thread that called.
+    // Asynchronous: each future gets one result on the thread that called, or is cancelled. A
+    // future may outlive this object and its caller: the flow never relies on it being cancelled
+    // before the flow goes.
     virtual QFuture<RunResult> runInstall(const InstallAnswers& answers) = 0;
     virtual QFuture<RunResult> runUpdate() = 0;
 };

@@ -2,6 +2,8 @@
 
 #include "runner/TerminalText.h"
 
+#include <QFutureWatcher>
+
 namespace corvane {
 
 using namespace Qt::StringLiterals;
@@ -12,6 +14,21 @@ const QString updatingText = u"Updating\u2026"_s;
 const QString installFallback = u"Setup didn't finish."_s;
 const QString updateFallback = u"Update didn't finish."_s;
 const QString tryAgainSuffix = u" You can try again."_s;
+
+// Calls handler with the run's result, on owner's thread, unless owner has gone first or the run
+// was cancelled. The watcher is owner's child, so it dies with owner and nothing is called
+// afterwards, however long the future lives; QFuture::then(owner, …) asserts then instead.
+template <typename Handler>
+void whenRunEnds(QObject* owner, const QFuture<RunResult>& future, Handler handler)
+{
+    auto* watcher = new QFutureWatcher<RunResult>(owner);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, owner, [watcher, handler] {
+        watcher->deleteLater();
+        if (!watcher->isCanceled() && watcher->future().resultCount() > 0)
+            handler(watcher->result());
+    });
+    watcher->setFuture(future);
+}
 } // namespace
 
 RootView::RootView(std::unique_ptr<Operations> operations, QObject* parent)
@@ -62,7 +79,7 @@ void RootView::runInstall(const InstallAnswers& answers)
     write(m_statusText, m_isReturning ? updatingText : installingText);
     setScreen(Screen::Installing);
     const QStringList chosen = answers.harnesses;
-    m_operations->runInstall(answers).then(this, [this, chosen](const RunResult& result) {
+    whenRunEnds(this, m_operations->runInstall(answers), [this, chosen](const RunResult& result) {
         finishRun(result, chosen, installFallback);
     });
 }
@@ -71,7 +88,7 @@ void RootView::runUpdate()
 {
     write(m_statusText, updatingText);
     setScreen(Screen::Installing);
-    m_operations->runUpdate().then(this, [this](const RunResult& result) {
+    whenRunEnds(this, m_operations->runUpdate(), [this](const RunResult& result) {
         // The tools the earlier install manages, as the flow knows them when the run ends.
         QStringList managed;
         for (const ExistingHarness& harness : m_existing)

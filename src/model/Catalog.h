@@ -4,8 +4,6 @@
 #include <QString>
 #include <QStringView>
 
-#include "CorvaneCli.h"
-
 namespace corvane {
 
 // A supported coding tool.
@@ -39,9 +37,6 @@ inline constexpr QStringView anthropicApi = u"anthropic-api";
 inline constexpr QStringView openaiApi = u"openai-api";
 inline constexpr QStringView openrouter = u"openrouter";
 } // namespace ids
-
-// The npm package that installs and updates run with npx.
-inline constexpr QStringView installPackage = cli::installPackage;
 
 // The tool catalog, in the order tools are listed and detected: Claude Code, then Codex.
 const QList<Harness>& harnesses();

@@ -7,11 +7,13 @@
 // What this program relies on from the Corvane command-line tool, in one place.
 //
 // The tool is fetched and run by npx on every call, inside the user's login shell under a
-// pseudo-terminal, with no keyboard input. It reads the answers file named by --config (readable by
+// pseudo-terminal, with no keyboard input. The app guarantees it a terminal of 80 columns and 24
+// rows, TERM set (xterm-256color unless the app's environment has one), HOME set, and standard
+// input at end of file (the null device). It reads the answers file named by --config (readable by
 // the user only, and existing only while the tool runs), keeps the installations manifest up to
 // date after an install, and reports success by exit status 0 alone: any other status is a
-// failure, and its cleaned output is the only explanation the user gets. After an install,
-// "corv claude" and "corv codex" start the tools through Corvane.
+// failure, and the end of its cleaned output (the last MiB) is the only explanation the user
+// gets. After an install, "corv claude" and "corv codex" start the tools through Corvane.
 namespace corvane::cli {
 
 // The npm package that npx fetches and runs.

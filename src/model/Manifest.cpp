@@ -69,7 +69,10 @@ QList<ExistingHarness> readExistingHarnesses()
     QFile file(manifestPath());
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return parseManifest(file.readAll());
+    const QByteArray json = file.read(manifestReadLimit + 1);
+    if (json.size() > manifestReadLimit)
+        return {};
+    return parseManifest(json);
 }
 
 QList<ExistingHarness> parseManifest(const QByteArray& json)

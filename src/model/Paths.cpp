@@ -1,11 +1,25 @@
 #include "Paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace corvane {
 
-QString homePath() { return QDir::homePath(); }
+QString homePath()
+{
+    if (!qEnvironmentVariableIsEmpty("HOME"))
+        return QDir::homePath();
+    // Qt would answer "/", while the installer, like the environment the runner gives it, uses
+    // the account's home.
+    if (const passwd* account = ::getpwuid(::getuid());
+        account && account->pw_dir && account->pw_dir[0] != '\0')
+        return QDir::cleanPath(QFile::decodeName(account->pw_dir));
+    return QDir::homePath();
+}
 
 QString expandTilde(const QString& path)
 {

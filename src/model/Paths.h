@@ -4,7 +4,8 @@
 
 namespace corvane {
 
-// The current user's home folder: HOME when set, so that tests can point it elsewhere.
+// The current user's home folder: HOME when it is set and not empty, so that tests can point it
+// elsewhere; otherwise the account's home from the password database, else "/".
 QString homePath();
 
 // Replaces a leading "~" (alone or before "/") by homePath(); other paths come back unchanged.

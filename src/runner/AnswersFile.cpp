@@ -49,6 +49,11 @@ AnswersFile::~AnswersFile()
 std::unique_ptr<AnswersFile> AnswersFile::create(const QString& folder, const QByteArray& content,
                                                  QString* error)
 {
+    // A relative folder would put the secret wherever the app or a start-up file happens to be.
+    if (!QDir::isAbsolutePath(folder)) {
+        *error = u"The temporary folder is not an absolute path."_s;
+        return nullptr;
+    }
     const QString name = u"corv_install_"_s +
                          QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + u".json"_s;
     std::unique_ptr<AnswersFile> file(new AnswersFile(QDir(folder).filePath(name)));
@@ -74,6 +79,8 @@ std::unique_ptr<AnswersFile> AnswersFile::create(const QString& folder, const QB
 
 int AnswersFile::removeStale(const QString& folder)
 {
+    if (!QDir::isAbsolutePath(folder))
+        return 0;
     const QDir dir(folder);
     const QStringList names =
         dir.entryList({u"corv_install_*.json"_s}, QDir::Files | QDir::Hidden | QDir::System);

@@ -17,11 +17,13 @@ namespace corvane {
 class AnswersFile {
 public:
     // The new file holding content, or null with *error set; no file is left behind on failure.
+    // A folder that is not absolute is refused.
     static std::unique_ptr<AnswersFile> create(const QString& folder, const QByteArray& content,
                                                QString* error);
 
     // Removes every "corv_install_*.json" in folder that belongs to this user, is a regular file
-    // and is not locked by a live run. Returns how many were removed.
+    // and is not locked by a live run. Returns how many were removed; none for a folder that is
+    // not absolute.
     static int removeStale(const QString& folder);
 
     ~AnswersFile();

@@ -1,64 +1,38 @@
 #include "Setup.h"
 
 #include "AnswersFile.h"
+#include "ProcessControl.h"
 #include "PtyRun.h"
 #include "ShellQuote.h"
+#include "StatusChannel.h"
+#include "TemporaryFolder.h"
 #include "UserShell.h"
+#include "WrapperCommand.h"
 
 #include "model/CorvaneCli.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace corvane {
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// How the wrapper is started for this system's script utility.
-struct WrapperCommand {
-    QStringList arguments;
-    QProcessEnvironment environment;
-};
-
-WrapperCommand wrapperCommand(const QString& shell, const QString& line)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-#if defined(Q_OS_MACOS) || defined(Q_OS_FREEBSD) || defined(Q_OS_NETBSD) || defined(Q_OS_OPENBSD)
-    // BSD script runs the rest of its arguments as the command.
-    return {{u"-q"_s, u"/dev/null"_s, shell, u"-ilc"_s, line}, environment};
-#else
-    // util-linux script runs its -c string through $SHELL -c, and passes the command's status on
-    // only with -e. A POSIX shell reads that outer layer; it gives the login shell the user's own
-    // SHELL back (or none, as the app had none) and replaces itself with it.
-    const auto quote = [](const QString& text) { return quoteArgument(text, ShellDialect::Posix); };
-    const QString restoreShell =
-        environment.contains(u"SHELL"_s)
-            ? u"SHELL="_s + quote(environment.value(u"SHELL"_s)) + u"; export SHELL; "_s
-            : u"unset SHELL; "_s;
-    const QString outer = restoreShell + u"exec "_s + quote(shell) + u" -ilc "_s + quote(line);
-    environment.insert(u"SHELL"_s, u"/bin/sh"_s);
-    return {{u"-q"_s, u"-e"_s, u"-c"_s, outer, u"/dev/null"_s}, environment};
-#endif
-}
-
-} // namespace
-
-RunnerConfig RunnerConfig::system() { return {u"/usr/bin/script"_s, QDir::tempPath()}; }
+RunnerConfig RunnerConfig::system() { return {u"/usr/bin/script"_s, temporaryFolder()}; }
 
 Setup::Setup(RunnerConfig config, QObject* parent)
     : QObject(parent)
     , m_config(std::move(config))
 {
-    AnswersFile::removeStale(m_config.tempFolder);
 }
 
 Setup::~Setup() { endAllRuns(); }
+
+void Setup::removeStaleAnswersFiles() { AnswersFile::removeStale(m_config.tempFolder); }
 
 std::optional<QString> Setup::nodeVersion(std::chrono::milliseconds bound)
 {
@@ -68,7 +42,7 @@ std::optional<QString> Setup::nodeVersion(std::chrono::milliseconds bound)
     // A start-up file that reads input must not wait on the app's terminal.
     shell.setStandardInputFile(QProcess::nullDevice());
     shell.setStandardErrorFile(QProcess::nullDevice());
-    shell.setChildProcessModifier(startNewSession);
+    shell.setChildProcessModifier([parent = ::getpid()] { startDetachedFrom(parent); });
     shell.start();
     if (!shell.waitForStarted())
         return std::nullopt;
@@ -111,9 +85,14 @@ QFuture<RunResult> Setup::launch(const QStringList& arguments, std::unique_ptr<A
         return settledLater(
             SystemError{u"An argument holds a NUL character, which no command line can carry."_s});
 
-    const WrapperCommand command = wrapperCommand(shell, *line);
-    auto* run = new PtyRun(m_config.wrapperPath, command.arguments, command.environment,
-                           std::move(answers), this);
+    QString error;
+    std::unique_ptr<StatusChannel> channel = StatusChannel::open(&error);
+    if (!channel)
+        return settledLater(SystemError{error});
+    const WrapperCommand command = wrapperCommand(shell, *line, channel->childDescriptor(),
+                                                  QProcessEnvironment::systemEnvironment());
+    auto* run =
+        new PtyRun(m_config.wrapperPath, command, std::move(channel), std::move(answers), this);
     m_runs.append(run);
     connect(run, &PtyRun::ended, this, [this, run] {
         m_runs.removeOne(run);
@@ -138,7 +117,7 @@ void Setup::endAllRuns()
 {
     const QList<PtyRun*> runs = std::exchange(m_runs, {});
     for (PtyRun* run : runs) {
-        run->stop(std::chrono::seconds(3));
+        run->stop(stopGrace);
         delete run;
     }
 }

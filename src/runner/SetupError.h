@@ -8,24 +8,33 @@
 
 namespace corvane {
 
-// The runner's own error. It carries no message: the flow decides what the user reads.
+// The runner's own error. It carries no message: the flow decides what the user reads. Made only
+// through its two factories, so that no value stands for a case nobody chose.
 struct SetupError {
     enum class Kind {
-        ExitedWithStatus, // the wrapper ended with a non-zero status; output is its cleaned text
+        ExitedWithStatus, // the command failed; output is the end of its cleaned text
         ScriptMissing,    // no file at the wrapper's path; nothing was started
     };
 
-    Kind kind = Kind::ScriptMissing;
-    qint32 status = 0;
-    QString output;
+    Kind kind;
+    qint32 status;  // ExitedWithStatus only; 0 otherwise
+    QString output; // ExitedWithStatus only; empty otherwise
 
     static SetupError exitedWithStatus(qint32 status, QString output)
     {
-        return {Kind::ExitedWithStatus, status, std::move(output)};
+        return SetupError(Kind::ExitedWithStatus, status, std::move(output));
     }
-    static SetupError scriptMissing() { return {}; }
+    static SetupError scriptMissing() { return SetupError(Kind::ScriptMissing, 0, {}); }
 
     bool operator==(const SetupError&) const = default;
+
+private:
+    SetupError(Kind kind_, qint32 status_, QString output_)
+        : kind(kind_)
+        , status(status_)
+        , output(std::move(output_))
+    {
+    }
 };
 
 // A failure of the system underneath a run (writing the answers file, launching the wrapper, an

@@ -1,13 +1,13 @@
 #include "TerminalText.h"
 
-#include <QStringList>
-
 namespace corvane {
 
 namespace {
 
 constexpr char16_t esc = 0x1b;
 constexpr char16_t bel = 0x07;
+constexpr char16_t can = 0x18;
+constexpr char16_t sub = 0x1a;
 
 bool inRange(QChar c, char16_t low, char16_t high)
 {
@@ -27,13 +27,17 @@ qsizetype endOfControlSequence(QStringView text, qsizetype at)
     return i < text.size() && inRange(text[i], 0x40, 0x7e) ? i + 1 : -1;
 }
 
-qsizetype endOfOsCommand(QStringView text, qsizetype at)
+// A string sequence ends at ST (ESC \), an OS command also at BEL. As in terminal parsers, any
+// other ESC, CAN or SUB cancels the string; an ESC that cancels it starts a sequence of its own,
+// so the string ends just before it.
+qsizetype endOfString(QStringView text, qsizetype at, bool belEnds)
 {
     for (qsizetype i = at + 2; i < text.size(); ++i) {
-        if (text[i] == bel)
+        const char16_t c = text[i].unicode();
+        if ((c == bel && belEnds) || c == can || c == sub)
             return i + 1;
-        if (text[i] == esc && i + 1 < text.size() && text[i + 1] == u'\\')
-            return i + 2;
+        if (c == esc)
+            return i + 1 < text.size() && text[i + 1] == u'\\' ? i + 2 : i;
     }
     return -1;
 }
@@ -46,55 +50,70 @@ qsizetype endOfEscape(QStringView text, qsizetype at)
     return i < text.size() && inRange(text[i], 0x30, 0x7e) ? i + 1 : -1;
 }
 
+qsizetype endOfSequence(QStringView text, qsizetype at)
+{
+    if (at + 1 >= text.size())
+        return -1;
+    switch (text[at + 1].unicode()) {
+    case u'[':
+        return endOfControlSequence(text, at);
+    case u']':
+        return endOfString(text, at, true);
+    case u'P': // device control string
+    case u'X': // start of string
+    case u'^': // privacy message
+    case u'_': // application program command
+        return endOfString(text, at, false);
+    default:
+        return endOfEscape(text, at);
+    }
+}
+
 } // namespace
 
 QString stripControlSequences(QStringView text)
 {
     QString out;
     out.reserve(text.size());
-    // Once one OS command runs to the end unterminated, every later one does too; remembering
-    // that keeps the pass linear on text full of unterminated ESC ].
-    bool osCommandsUnterminated = false;
     qsizetype i = 0;
     while (i < text.size()) {
-        if (text[i] != esc) {
-            out.append(text[i++]);
-            continue;
+        const qsizetype next = text.indexOf(QChar(esc), i);
+        if (next < 0) {
+            out.append(text.sliced(i));
+            break;
         }
-        qsizetype end = -1;
-        const QChar kind = i + 1 < text.size() ? text[i + 1] : QChar();
-        if (kind == u'[') {
-            end = endOfControlSequence(text, i);
-        } else if (kind == u']') {
-            if (!osCommandsUnterminated) {
-                end = endOfOsCommand(text, i);
-                osCommandsUnterminated = end < 0;
-            }
+        out.append(text.sliced(i, next - i));
+        // Linear: the search for a sequence's end stops at the next ESC at the latest, and runs
+        // on to the end of the text only when no ESC follows.
+        const qsizetype end = endOfSequence(text, next);
+        if (end < 0) {
+            out.append(text[next]);
+            i = next + 1;
         } else {
-            end = endOfEscape(text, i);
-        }
-        if (end < 0)
-            out.append(text[i++]);
-        else
             i = end;
+        }
     }
     return out;
 }
 
-QString cleanTerminalOutput(const QByteArray& bytes)
+QString cleanTerminalOutput(QByteArrayView bytes)
 {
     return stripControlSequences(QString::fromUtf8(bytes)).trimmed();
 }
 
 QString lastVisibleLine(QStringView text)
 {
-    const auto lines = text.split(u'\n', Qt::SkipEmptyParts);
-    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-        const auto segments = line->split(u'\r');
-        for (auto segment = segments.crbegin(); segment != segments.crend(); ++segment) {
-            if (!segment->trimmed().isEmpty())
-                return segment->toString();
-        }
+    // Lines split at LF and the segments of a line split at CR, both read from the end: the last
+    // non-blank piece between any two such breaks.
+    qsizetype end = text.size();
+    while (end > 0) {
+        qsizetype start = end;
+        while (start > 0 && text[start - 1] != u'\n' && text[start - 1] != u'\r')
+            --start;
+        const QStringView piece = text.sliced(start, end - start);
+        if (!piece.trimmed().isEmpty())
+            return piece.toString();
+        end = start - 1;
     }
     return {};
 }

@@ -1,9 +1,12 @@
 #include "TestHome.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 
@@ -18,7 +21,8 @@ TestHome::TestHome()
         qFatal("cannot create a temporary home folder");
     qputenv("HOME", QFile::encodeName(m_dir.path()));
     QDir(m_dir.path()).mkpath(u"sysbin"_s);
-    for (const char* tool : {"sh", "cat", "sleep", "stat", "mkdir", "cp", "sed", "tr", "seq"})
+    for (const char* tool :
+         {"sh", "cat", "sleep", "stat", "mkdir", "cp", "sed", "tr", "seq", "head", "yes", "stty"})
         QFile::link(QStandardPaths::findExecutable(QString::fromLatin1(tool)),
                     filePath(u"sysbin/"_s + QString::fromLatin1(tool)));
     setStartup({});
@@ -76,6 +80,16 @@ void TestHome::setStartup(const QByteArray& lines)
     writeFile(u".config/fish/config.fish"_s, "set -gx PATH $HOME/bin $HOME/sysbin\n");
 }
 
+void TestHome::killRecorded() const
+{
+    for (const char* name : {"pid", "child-pid", "stubborn-pid"}) {
+        const qint64 pid =
+            read(u"standin-record/"_s + QLatin1StringView(name)).trimmed().toLongLong();
+        if (pid > 1)
+            ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+}
+
 bool processGone(qint64 pid)
 {
     if (::kill(static_cast<pid_t>(pid), 0) != 0)
@@ -88,7 +102,17 @@ bool processGone(qint64 pid)
 
 std::optional<RunResult> waitForResult(const QFuture<RunResult>& future, int timeoutMs)
 {
-    if (!QTest::qWaitFor([&] { return future.isFinished(); }, timeoutMs) || future.isCanceled())
+    // An event loop of its own rather than QTest::qWaitFor, which sleeps between rounds and so
+    // reads a flooding command's output at a few MB/s.
+    if (!future.isFinished()) {
+        QEventLoop loop;
+        QFutureWatcher<RunResult> watcher;
+        QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        watcher.setFuture(future);
+        loop.exec();
+    }
+    if (!future.isFinished() || future.isCanceled())
         return std::nullopt;
     return future.result();
 }

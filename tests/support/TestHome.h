@@ -35,6 +35,8 @@ public:
     void installStandIn();
     // Shell lines (POSIX syntax) every shell's start-up file runs after setting PATH.
     void setStartup(const QByteArray& lines);
+    // Kills the processes the stand-in recorded, so that a test that fails mid-run leaves none.
+    void killRecorded() const;
 
 private:
     QTemporaryDir m_dir;
