@@ -50,6 +50,14 @@ void TestTerminalText::cleaning_data()
     QTest::newRow("only escapes and white space")
         << " \r\n\033[2K \t\033]0;t\007\033(B\n"_ba << QString();
     QTest::newRow("carriage returns inside") << "50%\r100%\r\ndone"_ba << u"50%\r100%\r\ndone"_s;
+    // Spinners redraw by moving to the first column and erasing: what they erased is gone.
+    QTest::newRow("npm's spinner")
+        << "warn x\r\n\033[1G\033[0K\342\240\231\033[1G\033[0Kerror E404\r\n\033[1G\033[0K\342\240\271\033[1G\033[0K"_ba
+        << u"warn x\r\nerror E404"_s;
+    QTest::newRow("ora's spinner")
+        << "\342\240\213 Installing\033[2K\033[1G\342\234\226 failed"_ba << u"\u2716 failed"_s;
+    QTest::newRow("erasing the rest of a line") << "50%\033[K done"_ba << u"50% done"_s;
+    QTest::newRow("a move to another column") << "ab\033[5Gcd"_ba << u"abcd"_s;
 }
 
 void TestTerminalText::cleaning()
@@ -83,8 +91,9 @@ void TestTerminalText::collectorKeepsOnlyTheEnd_data()
     const QByteArray styled = "\033]0;npm\007\033[1;31mfetch ü ✓\033[0m 200\r\n"_ba;
     for (const qsizetype chunk : {qsizetype(4096), qsizetype(65537), qsizetype(3) << 20})
         QTest::addRow("lines, chunks of %lld", qlonglong(chunk)) << styled << chunk;
-    // A spinner that redraws one line for ever, as one whose width is 0 does: no line feed.
-    QTest::newRow("one endless line") << "\r\033[2K\033]0;⠋\007⠋ resolving ü"_ba << qsizetype(4096);
+    // A spinner that redraws one line for ever with carriage returns alone: no line feed. (One that
+    // erases the line each time leaves nothing to keep.)
+    QTest::newRow("one endless line") << "\r\033[1m\033]0;⠋\007⠋ resolving ü"_ba << qsizetype(4096);
 }
 
 void TestTerminalText::collectorKeepsOnlyTheEnd()

@@ -69,6 +69,32 @@ qsizetype endOfSequence(QStringView text, qsizetype at)
     }
 }
 
+// Applies what a removed control sequence did to the current line, where it matters for the text
+// a person would read there. Progress spinners (npm's, ora's) redraw a line by moving the cursor to
+// its first column and erasing it, not by a carriage return; without this, the frame they erased
+// would read as the transcript's last line. Cursor to column 1 becomes a carriage return, and
+// erasing the whole line, or the rest of it from its first column, drops what the line holds so
+// far. Other moves and erasures are only removed. Each character is dropped at most once, so the
+// pass stays linear.
+void editLine(QString& out, QStringView sequence)
+{
+    if (sequence.size() < 3 || sequence[1] != u'[')
+        return;
+    const QChar kind = sequence.back();
+    const QStringView parameters = sequence.sliced(2, sequence.size() - 3);
+    if (kind == u'G' && (parameters.isEmpty() || parameters == u"0" || parameters == u"1")) {
+        out.append(u'\r');
+        return;
+    }
+    if (kind != u'K')
+        return;
+    const bool wholeLine = parameters == u"2";
+    const bool restFromStart =
+        (parameters.isEmpty() || parameters == u"0") && !out.isEmpty() && out.back() == u'\r';
+    if (wholeLine || restFromStart)
+        out.truncate(out.lastIndexOf(u'\n') + 1);
+}
+
 } // namespace
 
 QString stripControlSequences(QStringView text)
@@ -90,6 +116,7 @@ QString stripControlSequences(QStringView text)
             out.append(text[next]);
             i = next + 1;
         } else {
+            editLine(out, text.sliced(next, end - next));
             i = end;
         }
     }

@@ -15,7 +15,10 @@ namespace corvane {
 //    a terminal: the string goes, CAN and SUB with it, and the ESC starts the next sequence;
 //  - other escapes: ESC, intermediate bytes 0x20-0x2F, one final byte 0x30-0x7E (ESC ( B, ESC 7).
 // An incomplete sequence (the text ends first) is left as it stands. Everything else, carriage
-// returns included, is kept.
+// returns included, is kept, but for what the terminal itself erased: a move to the first column
+// (ESC [ G, ESC [ 1 G) becomes a carriage return, and erasing the whole line (ESC [ 2 K), or the
+// rest of it from its first column (ESC [ K after a carriage return), drops the line's text so far.
+// The result is never longer than the input.
 QString stripControlSequences(QStringView text);
 
 // Decodes a terminal transcript for display: UTF-8 with ill-formed bytes replaced by U+FFFD,
