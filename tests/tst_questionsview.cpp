@@ -306,6 +306,8 @@ private slots:
         QCOMPARE(tick->role(), QAccessible::CheckBox);
         QCOMPARE(tick->text(QAccessible::Name), u"Claude Code"_s);
         QVERIFY(tick->state().checked);
+        // The whole row is its area, where a screen reader's pointer lands.
+        QCOMPARE(tick->rect().size(), button(u"Claude Code"_s)->size());
         QCOMPARE(a11y(primary())->text(QAccessible::Name), u"Next"_s);
         QCOMPARE(a11y(dots())->role(), QAccessible::StaticText);
 

@@ -361,7 +361,11 @@ void TestScreens::redrawInPlace()
     WelcomeView view({{}, false}, intents.record(u"refresh"_s), intents.record(u"manage"_s),
                      intents.opener());
     present(&view);
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    button(&view, u"Start setup"_s)->setFocus();
     view.setData({{codex}, true});
+    // The focus follows the primary button rather than falling to the next control.
+    QCOMPARE(QApplication::focusWidget(), button(&view, u"Update Version"_s));
     QCOMPARE(visibleTexts(&view).at(2),
              u"Corvane is already set up on this %1."_s.arg(machineName));
     // The default action follows the visible primary button.

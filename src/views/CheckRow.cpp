@@ -1,11 +1,26 @@
 #include "CheckRow.h"
 
+#include "AccessibleFactory.h"
+
 namespace corvane {
+
+namespace {
+
+class CheckRowAccessible : public RowAccessible {
+public:
+    explicit CheckRowAccessible(CheckRow* row)
+        : RowAccessible(row, QAccessible::CheckBox)
+    {
+    }
+};
+
+} // namespace
 
 CheckRow::CheckRow(const QString& title, Binding<bool> isOn, QWidget* parent)
     : PaintedRow(title, parent)
     , m_isOn(std::move(isOn))
 {
+    useAccessibleInterface<CheckRow, CheckRowAccessible>();
     refresh();
 }
 

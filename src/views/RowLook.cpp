@@ -90,3 +90,41 @@ void paint(QAbstractButton& row, look::Symbol symbol, bool on)
 }
 
 } // namespace corvane::rowlook
+
+namespace corvane {
+
+RowAccessible::RowAccessible(QAbstractButton* row, QAccessible::Role role)
+    : QAccessibleWidget(row, role)
+{
+}
+
+QAccessible::State RowAccessible::state() const
+{
+    QAccessible::State s = QAccessibleWidget::state();
+    s.checkable = true;
+    s.checked = row()->isChecked();
+    s.pressed = row()->isDown();
+    return s;
+}
+
+QString RowAccessible::text(QAccessible::Text t) const
+{
+    if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+        return row()->text();
+    return QAccessibleWidget::text(t);
+}
+
+QStringList RowAccessible::actionNames() const
+{
+    return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+}
+
+void RowAccessible::doAction(const QString& name)
+{
+    if (name == pressAction())
+        row()->click();
+    else
+        QAccessibleWidget::doAction(name);
+}
+
+} // namespace corvane

@@ -3,6 +3,7 @@
 #include "Look.h"
 
 #include <QAbstractButton>
+#include <QAccessibleWidget>
 #include <QSize>
 
 namespace corvane {
@@ -26,6 +27,23 @@ QSize minimumSizeHint(const QAbstractButton& row);
 void paint(QAbstractButton& row, look::Symbol symbol, bool on);
 
 } // namespace rowlook
+
+// What a screen reader sees of a row: a check box or a radio button, named by its title, its
+// checked state, a press action, and the whole row as its area. Qt's own interface for buttons
+// gives a check box only its label's click area, and names a radio button that is not
+// auto-exclusive a check box.
+class RowAccessible : public QAccessibleWidget {
+public:
+    RowAccessible(QAbstractButton* row, QAccessible::Role role);
+
+    QAccessible::State state() const override;
+    QString text(QAccessible::Text t) const override;
+    QStringList actionNames() const override;
+    void doAction(const QString& name) override;
+
+private:
+    QAbstractButton* row() const { return static_cast<QAbstractButton*>(widget()); }
+};
 
 // A check box or radio button drawn as a row: the row look, the title font, the full width its
 // layout offers, and a click anywhere on the row as the button's click. The subclass names the

@@ -78,9 +78,16 @@ void WelcomeView::setData(const WelcomeData& record)
 {
     m_title->setText(record.isReturning ? u"Corvane"_s : u"Set up Corvane"_s);
     m_status->setText(statusText(record));
+    QPushButton* primary = record.isReturning ? m_update : m_start;
+    QWidget* leaving = record.isReturning ? m_newButtons : m_returningButtons;
+    // Hiding the focused group would hand the focus to the next control, the link: it goes to
+    // the button that now stands in its place, so Space and a screen reader start there.
+    const bool focusLeaves = leaving->isVisible() && leaving->isAncestorOf(focusWidget());
     m_newButtons->setVisible(!record.isReturning);
     m_returningButtons->setVisible(record.isReturning);
-    setDefaultAction(this, record.isReturning ? m_update : m_start);
+    setDefaultAction(this, primary);
+    if (focusLeaves)
+        primary->setFocus(Qt::OtherFocusReason);
 }
 
 QString WelcomeView::statusText(const WelcomeData& record, QStringView machine)

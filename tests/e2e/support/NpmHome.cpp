@@ -90,15 +90,9 @@ void NpmHome::setRegistry(const QString& registryUrl)
         qputenv("npm_config_registry", registryUrl.toUtf8());
 }
 
-void NpmHome::setStartupLines(const QByteArray& lines)
-{
-    m_startupLines = lines;
-    writeStartupFiles();
-}
-
 void NpmHome::writeStartupFiles()
 {
-    writeFile(u".corvane-test-rc"_s, "PATH=\"$HOME/bin\"; export PATH\n" + m_startupLines + '\n');
+    writeFile(u".corvane-test-rc"_s, "PATH=\"$HOME/bin\"; export PATH\n");
     // zsh reads .zshrc last of its start-up files, bash -l reads .bash_profile, sh reads .profile.
     for (const QString& file : {u".zshrc"_s, u".bash_profile"_s, u".profile"_s})
         writeFile(file, ". \"$HOME/.corvane-test-rc\"\n");

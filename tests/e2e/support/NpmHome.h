@@ -48,8 +48,6 @@ public:
 
     // Points .npmrc at another registry address (after a restart on a new port).
     void setRegistry(const QString& registryUrl);
-    // Shell lines (POSIX syntax) that every login shell runs after setting PATH.
-    void setStartupLines(const QByteArray& lines);
 
     void writeFile(const QString& relative, const QByteArray& content);
     QByteArray read(const QString& relative) const;
@@ -66,7 +64,6 @@ private:
     QTemporaryDir m_dir;
     QString m_shell;
     QString m_registryUrl;
-    QByteArray m_startupLines;
     std::optional<QList<std::pair<QByteArray, std::optional<QByteArray>>>> m_saved;
 };
 
