@@ -1,7 +1,7 @@
 // The output cleaner and the failure line against plain UTF-8 decoding of the same bytes: on
 // installer-like text, and on hostile texts (an unterminated ESC [ run, a stream of unterminated
-// ESC ] titles, a text of carriage returns only). Each at 64 MiB and at four times that, to show
-// that the work grows linearly.
+// ESC ] titles, a text of carriage returns only, one line of a million redraws). Each at 64 MiB
+// and at four times that, to show that the work grows linearly.
 //   bench_cleaning [--runs N] [--megabytes M]
 #include "InstallerText.h"
 #include "Measure.h"
@@ -74,6 +74,11 @@ int main(int argc, char** argv)
         {u"unterminated ESC ] titles"_s,
          [](qsizetype size) { return repeated("\033]0;npm install corvane \r\n"_ba, size); }},
         {u"carriage returns only"_s, [](qsizetype size) { return QByteArray(size, '\r'); }},
+        // One line redrawn again and again: a failure line behind millions of carriage returns.
+        {u"one line of redraws"_s,
+         [](qsizetype size) {
+             return repeated("\033[2K 50%\r"_ba, size - qsizetype(sizeof lastLine)) + lastLine;
+         }},
     };
 
     printHeading(u"Cleaning: cleanTerminalOutput + lastVisibleLine against QString::fromUtf8"_s);
