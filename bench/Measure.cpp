@@ -1,6 +1,7 @@
 #include "Measure.h"
 
 #include <QFile>
+#include <QProcess>
 
 #include <algorithm>
 #include <chrono>
@@ -97,6 +98,34 @@ double nowMs()
 {
     using namespace std::chrono;
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::pair<double, double> timeInterleaved(int round, const std::function<double()>& measured,
+                                          const std::function<double()>& baseline)
+{
+    if (round % 2) {
+        const double base = baseline();
+        return {measured(), base};
+    }
+    const double first = measured();
+    return {first, baseline()};
+}
+
+double timeBareNodeCheck(const QProcessEnvironment& environment, const QByteArray& expected)
+{
+    QProcess shell;
+    shell.setProgram(u"/bin/bash"_s);
+    shell.setArguments({u"-ilc"_s, u"command -v node >/dev/null 2>&1 && node --version"_s});
+    shell.setProcessEnvironment(environment);
+    shell.setStandardInputFile(QProcess::nullDevice());
+    shell.setStandardErrorFile(QProcess::nullDevice());
+    const double start = nowMs();
+    shell.start();
+    shell.waitForFinished(-1);
+    const double elapsed = nowMs() - start;
+    if (shell.readAllStandardOutput().trimmed() != expected)
+        qFatal("the bare check did not find the stand-in node");
+    return elapsed;
 }
 
 int runsFromArguments(const QStringList& arguments, int fallback)

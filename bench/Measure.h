@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QList>
+#include <QProcessEnvironment>
 #include <QString>
+
+#include <functional>
+#include <utility>
 
 namespace corvane::bench {
 
@@ -39,6 +43,16 @@ double ownPeakRssMiB();
 
 // Milliseconds since an arbitrary fixed point, at nanosecond resolution.
 double nowMs();
+
+// Times a measured step and its baseline in one round, the baseline first in odd rounds, so that
+// neither always finds the caches the other warmed. Returns both in milliseconds, measured first.
+std::pair<double, double> timeInterleaved(int round, const std::function<double()>& measured,
+                                          const std::function<double()>& baseline);
+
+// The bare Node.js check: bash -ilc 'command -v node >/dev/null 2>&1 && node --version', input
+// from the null device, errors thrown away, in the environment given; its time in milliseconds.
+// Ends the benchmark when it does not print `expected`.
+double timeBareNodeCheck(const QProcessEnvironment& environment, const QByteArray& expected);
 
 // Rounds of a benchmark: "--runs N" among the arguments, else the default (never below 5).
 int runsFromArguments(const QStringList& arguments, int fallback);

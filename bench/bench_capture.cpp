@@ -113,15 +113,8 @@ int main(int argc, char** argv)
 
     Series captures, wrappers, ratios;
     for (int round = 0; round < runs; ++round) {
-        double capture = 0;
-        double wrapper = 0;
-        if (round % 2) {
-            wrapper = wrapperRun(megabytes);
-            capture = captureRun(megabytes);
-        } else {
-            capture = captureRun(megabytes);
-            wrapper = wrapperRun(megabytes);
-        }
+        const auto [capture, wrapper] = timeInterleaved(
+            round, [&] { return captureRun(megabytes); }, [&] { return wrapperRun(megabytes); });
         captures.add(capture);
         wrappers.add(wrapper);
         ratios.add(capture / wrapper);

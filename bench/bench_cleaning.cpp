@@ -88,16 +88,9 @@ int main(int argc, char** argv)
             const qsizetype size = base * (scale ? 4 : 1);
             const QByteArray bytes = input.make(size);
             for (int round = 0; round < runs; ++round) {
-                // Alternate which goes first, so that neither always finds warm caches.
-                double clean = 0;
-                double decode = 0;
-                if (round % 2) {
-                    decode = timeDecoding(bytes);
-                    clean = timeCleaning(bytes);
-                } else {
-                    clean = timeCleaning(bytes);
-                    decode = timeDecoding(bytes);
-                }
+                const auto [clean, decode] = timeInterleaved(
+                    round, [&] { return timeCleaning(bytes); },
+                    [&] { return timeDecoding(bytes); });
                 cleanTimes[scale].add(clean);
                 decodeTimes[scale].add(decode);
                 if (scale == 0)

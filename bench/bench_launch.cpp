@@ -57,23 +57,6 @@ Launch launchUntilReady(const QString& program, const QProcessEnvironment& envir
     return launch;
 }
 
-double shellCheck(const QProcessEnvironment& environment)
-{
-    QProcess shell;
-    shell.setProgram(u"/bin/bash"_s);
-    shell.setArguments({u"-ilc"_s, u"command -v node >/dev/null 2>&1 && node --version"_s});
-    shell.setProcessEnvironment(environment);
-    shell.setStandardInputFile(QProcess::nullDevice());
-    shell.setStandardErrorFile(QProcess::nullDevice());
-    const double start = nowMs();
-    shell.start();
-    shell.waitForFinished(-1);
-    const double elapsed = nowMs() - start;
-    if (shell.readAllStandardOutput().trimmed() != "v20.11.1")
-        qFatal("the bare check did not find the stand-in node");
-    return elapsed;
-}
-
 // An X server of our own on the first free display from :90, or nothing when Xvfb is missing.
 std::unique_ptr<QProcess> startXvfb(QString* display)
 {
@@ -158,7 +141,7 @@ int main(int argc, char** argv)
                 windowLaunch = launchUntilReady(QStringLiteral(CORVANE_BARE_WINDOW), environment);
                 break;
             case 2:
-                shell = shellCheck(environment);
+                shell = timeBareNodeCheck(environment, "v20.11.1");
                 break;
             default:
                 textWindows.add(launchUntilReady(QStringLiteral(CORVANE_BARE_WINDOW), environment,

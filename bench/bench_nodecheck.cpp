@@ -8,7 +8,6 @@
 #include "support/TestHome.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 
 using namespace corvane;
 using namespace corvane::bench;
@@ -17,22 +16,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int burst = 10;
-
-double bareCheck()
-{
-    const double start = nowMs();
-    QProcess shell;
-    shell.setProgram(u"/bin/bash"_s);
-    shell.setArguments({u"-ilc"_s, u"command -v node >/dev/null 2>&1 && node --version"_s});
-    shell.setStandardInputFile(QProcess::nullDevice());
-    shell.setStandardErrorFile(QProcess::nullDevice());
-    shell.start();
-    shell.waitForFinished(-1);
-    const double elapsed = nowMs() - start;
-    if (shell.readAllStandardOutput().trimmed() != "v20.11.1")
-        qFatal("the bare check did not find the stand-in node");
-    return elapsed;
-}
 
 double appCheck()
 {
@@ -59,13 +42,11 @@ int main(int argc, char** argv)
         double app = 0;
         double shell = 0;
         for (int i = 0; i < burst; ++i) {
-            if ((round + i) % 2) {
-                shell += bareCheck();
-                app += appCheck();
-            } else {
-                app += appCheck();
-                shell += bareCheck();
-            }
+            const auto [check, bareCheck] = timeInterleaved(round + i, appCheck, [] {
+                return timeBareNodeCheck(QProcessEnvironment::systemEnvironment(), "v20.11.1");
+            });
+            app += check;
+            shell += bareCheck;
         }
         checks.add(app / burst);
         bare.add(shell / burst);
