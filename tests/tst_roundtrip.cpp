@@ -152,8 +152,9 @@ void TestRoundTrip::argumentListsRoundTrip()
         const std::optional<RunResult> result = test::waitForResult(setup.runViaPty(arguments));
         ++runs;
         QVERIFY2(result.has_value(), qPrintable(u"the run did not end; "_s + replay));
-        QVERIFY2(!*result, qPrintable(u"the run failed: "_s + test::failedOutput(**result) +
-                                      u"; "_s + replay));
+        if (*result)
+            QFAIL(
+                qPrintable(u"the run failed: "_s + test::failedOutput(*result) + u"; "_s + replay));
 
         QByteArray recorded = m_home->read(u"recorded"_s);
         recorded.chop(1); // the NUL after the last argument
@@ -164,10 +165,11 @@ void TestRoundTrip::argumentListsRoundTrip()
         for (qsizetype i = 0; i < qMax(sent.size(), received.size()); ++i) {
             const QString want = sent.value(i, u"(nothing)"_s);
             const QString got = received.value(i, u"(nothing)"_s);
-            QVERIFY2(want == got, qPrintable(u"list %1, argument %2: sent %3, received %4; %5"_s
-                                                 .arg(listOf.value(i + 1, -1))
-                                                 .arg(i)
-                                                 .arg(visible(want), visible(got), replay)));
+            if (want != got)
+                QFAIL(qPrintable(
+                    u"list %1, argument %2: sent %3, received %4; %5"_s.arg(listOf.value(i + 1, -1))
+                        .arg(i)
+                        .arg(visible(want), visible(got), replay)));
         }
     }
     qInfo("%s: %d lists in %d runs", qPrintable(shell), made, runs);
