@@ -19,7 +19,7 @@ namespace corvane {
 // (ESC [ G, ESC [ 1 G) becomes a carriage return, and erasing the whole line (ESC [ 2 K), or the
 // rest of it from its first column (ESC [ K after a carriage return), drops the line's text so far.
 // The result is never longer than the input.
-QString stripControlSequences(QStringView text);
+QString stripControlSequences(QString text);
 
 // Decodes a terminal transcript for display: UTF-8 with ill-formed bytes replaced by U+FFFD,
 // escape sequences removed, white space and line breaks trimmed from both ends.
@@ -31,5 +31,7 @@ QString cleanTerminalOutput(QByteArrayView bytes);
 // the last non-blank such segment is taken. Leading spaces are kept. Empty when no line is left.
 // Reads from the end, so its cost is that of the tail it looks at.
 QString lastVisibleLine(QStringView text);
+// The same; a text that is all one line comes back shared rather than copied.
+QString lastVisibleLine(const QString& text);
 
 } // namespace corvane
