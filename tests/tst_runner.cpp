@@ -1,5 +1,6 @@
 // Commands in real login shells: the Node.js check, and runs through the real script utility with
 // the Corvane stand-in as npx, from a temporary HOME.
+#include "flow/Operations.h"
 #include "model/Paths.h"
 #include "runner/OutputCollector.h"
 #include "runner/Setup.h"
@@ -147,6 +148,17 @@ void TestRunner::nodeCheckNeverWaitsOnInputOrPastItsBound()
     const qint64 sleeper = m_home->read(u"sleeper"_s).trimmed().toLongLong();
     QVERIFY(sleeper > 0);
     QTRY_VERIFY(test::processGone(sleeper));
+
+    // A check started early answers from the moment it started, also after the event loop ran;
+    // the next question goes to the shell afresh.
+    m_home->setStartup({});
+    SetupOperations operations(std::make_unique<Setup>());
+    operations.prefetchNodeVersion();
+    QTRY_VERIFY(operations.nodeVersionReady());
+    m_home->installNode("v22.0.0\n");
+    QCOMPARE(operations.nodeVersion().value_or(u"nothing"_s), u"v20.11.1"_s);
+    QVERIFY(!operations.nodeVersionReady());
+    QCOMPARE(operations.nodeVersion().value_or(u"nothing"_s), u"v22.0.0"_s);
 }
 
 void TestRunner::argumentsSurviveQuoting_data()

@@ -17,7 +17,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
-#include <QLocalServer>
 #include <QMimeData>
 #include <QProcess>
 #include <QPromise>
@@ -35,6 +34,7 @@ namespace {
 // Operations whose answers the test decides; runs end only when the test settles them.
 struct FakeOperations : Operations {
     std::optional<QString> version = u"v20.11.1"_s;
+    bool ready = false; // the check has its answer before anyone asks
     int nodeChecks = 0;
     bool paintedBeforeFirstCheck = false;
     const bool* painted = nullptr;
@@ -54,6 +54,7 @@ struct FakeOperations : Operations {
             paintedBeforeFirstCheck = *painted;
         return version;
     }
+    bool nodeVersionReady() const override { return ready; }
     QFuture<RunResult> runInstall(const InstallAnswers& answers) override
     {
         installs.append(answers);
@@ -179,6 +180,18 @@ void TestWindow::checksRunOnceAfterTheFirstPaint()
     m_window->update();
     QTest::qWait(700);
     QCOMPARE(m_ops->nodeChecks, 1);
+
+    // With the answer already in, the checks block nothing: they run before the first picture,
+    // which shows their result, without a fade from a screen nobody saw.
+    makeWindow();
+    m_paints.painted = false;
+    m_ops->ready = true;
+    m_ops->version.reset();
+    m_window->show();
+    QCOMPARE(m_ops->nodeChecks, 1);
+    QVERIFY(!m_ops->paintedBeforeFirstCheck);
+    QCOMPARE(screen(), Screen::NoNode);
+    QVERIFY(!m_window->isCrossFading());
 }
 
 void TestWindow::crossFadeOnlyOnScreenChanges()

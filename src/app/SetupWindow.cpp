@@ -134,12 +134,20 @@ void SetupWindow::showEvent(QShowEvent* event)
         return;
     m_shownOnce = true;
     m_platform->bringToFront(*this);
+    // When the checks have their answers already they block nothing, and the first picture shows
+    // them: no glimpse of a new user's welcome before a returning user's.
+    if (m_flow && m_flow->preflightIsReady()) {
+        m_preflightStarted = true;
+        m_flow->preflight();
+        return;
+    }
     QTimer::singleShot(unpaintedPreflightDelayMs, this, &SetupWindow::startPreflight);
 }
 
 void SetupWindow::paintEvent(QPaintEvent* event)
 {
     QWidget::paintEvent(event);
+    m_painted = true;
     // Queued, so the first picture reaches the screen before the checks block the thread.
     if (m_shownOnce && !m_preflightStarted)
         QMetaObject::invokeMethod(this, &SetupWindow::startPreflight, Qt::QueuedConnection);
@@ -176,8 +184,9 @@ void SetupWindow::resizeEvent(QResizeEvent* event)
 
 void SetupWindow::onFlowChanged(bool screenChanged)
 {
+    // Only a screen someone has seen fades out.
     if (screenChanged)
-        replaceView(isVisible());
+        replaceView(isVisible() && m_painted);
     else
         redrawView();
 }

@@ -91,6 +91,7 @@ private:
     QVariantAnimation* m_fade;
     bool m_preflightStarted = false;
     bool m_shownOnce = false;
+    bool m_painted = false;
 };
 
 } // namespace corvane

@@ -1,17 +1,41 @@
 #include "SingleInstance.h"
 
 #include <QDir>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QFile>
+#include <QSocketNotifier>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvane {
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Opens path, which must be a named pipe of this user's; -1 otherwise.
+int openOwnPipe(const QString& path, int mode)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), mode | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode) || info.st_uid != ::geteuid()) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
 SingleInstance::SingleInstance(const QString& folder, QObject* parent)
     : QObject(parent)
-    , m_socketPath(QDir(folder).filePath(u"corvane-setup.socket"_s))
+    , m_pipePath(QDir(folder).filePath(u"corvane-setup.pipe"_s))
     , m_lock(QDir(folder).filePath(u"corvane-setup.lock"_s))
 {
     if (folder.isEmpty() || QDir::isRelativePath(folder)) {
@@ -26,24 +50,28 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent)
     if (!m_lock.isLocked())
         return;
 
-    // Ours now: whatever socket is left there belongs to a copy that is gone.
-    QLocalServer::removeServer(m_socketPath);
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-            socket->disconnectFromServer();
-            socket->deleteLater();
-            emit showRequested();
-        }
-    });
-    m_server->listen(m_socketPath);
+    // Ours now: whatever is left at the path belongs to a copy that is gone.
+    const QByteArray path = QFile::encodeName(m_pipePath);
+    ::unlink(path.constData());
+    if (::mkfifo(path.constData(), 0600) != 0)
+        return;
+    m_reader = openOwnPipe(m_pipePath, O_RDONLY);
+    m_keeper = m_reader < 0 ? -1 : openOwnPipe(m_pipePath, O_WRONLY);
+    if (m_keeper < 0)
+        return;
+    m_notifier = new QSocketNotifier(m_reader, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SingleInstance::drain);
 }
 
 SingleInstance::~SingleInstance()
 {
-    if (m_server)
-        m_server->close();
+    delete m_notifier;
+    for (const int fd : {m_reader, m_keeper}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    if (m_keeper >= 0)
+        ::unlink(QFile::encodeName(m_pipePath).constData());
 }
 
 QString SingleInstance::defaultFolder()
@@ -51,13 +79,27 @@ QString SingleInstance::defaultFolder()
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
-bool SingleInstance::askFirstToShow(std::chrono::milliseconds bound) const
+bool SingleInstance::askFirstToShow() const
 {
-    QLocalSocket socket;
-    socket.connectToServer(m_socketPath);
-    const bool reached = socket.waitForConnected(static_cast<int>(bound.count()));
-    socket.abort();
-    return reached;
+    // Without a reader (the first copy is gone, or never made its pipe) opening fails at once.
+    const int fd = openOwnPipe(m_pipePath, O_WRONLY);
+    if (fd < 0)
+        return false;
+    const char request = 's';
+    const bool taken = ::write(fd, &request, 1) == 1;
+    ::close(fd);
+    return taken;
+}
+
+void SingleInstance::drain()
+{
+    char buffer[64];
+    bool asked = false;
+    ssize_t got = 0;
+    while ((got = ::read(m_reader, buffer, sizeof buffer)) > 0)
+        asked = true;
+    if (asked)
+        emit showRequested();
 }
 
 } // namespace corvane

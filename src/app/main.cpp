@@ -88,7 +88,9 @@ int main(int argc, char** argv)
     auto setup = std::make_unique<Setup>();
     // Answers files left by runs of a copy that was killed outright.
     setup->removeStaleAnswersFiles();
-    std::unique_ptr<Operations> operations = std::make_unique<SetupOperations>(std::move(setup));
+    auto setupOperations = std::make_unique<SetupOperations>(std::move(setup));
+    setupOperations->prefetchNodeVersion();
+    std::unique_ptr<Operations> operations = std::move(setupOperations);
     ReadyMark* readyMark = nullptr;
     if (const QByteArray mark = qgetenv("CORVANE_SETUP_READY_MARK"); !mark.isEmpty()) {
         auto marking = std::make_unique<ReadyMark>(std::move(operations), mark);

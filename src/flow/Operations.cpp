@@ -1,5 +1,6 @@
 #include "Operations.h"
 
+#include "runner/NodeCheck.h"
 #include "runner/Setup.h"
 
 namespace corvane {
@@ -16,7 +17,22 @@ SetupOperations::SetupOperations(std::unique_ptr<Setup> setup)
 
 SetupOperations::~SetupOperations() = default;
 
-std::optional<QString> SetupOperations::nodeVersion() { return Setup::nodeVersion(); }
+void SetupOperations::prefetchNodeVersion()
+{
+    m_prefetched = std::make_unique<NodeCheck>(Setup::nodeCheckBound);
+}
+
+bool SetupOperations::nodeVersionReady() const
+{
+    return m_prefetched && m_prefetched->isAnswered();
+}
+
+std::optional<QString> SetupOperations::nodeVersion()
+{
+    if (std::unique_ptr<NodeCheck> check = std::exchange(m_prefetched, nullptr))
+        return check->result();
+    return Setup::nodeVersion();
+}
 
 QFuture<RunResult> SetupOperations::runInstall(const InstallAnswers& answers)
 {

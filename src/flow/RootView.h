@@ -55,6 +55,10 @@ public:
     // Synchronous; never fails.
     void preflight();
 
+    // True when preflight() would answer at once: the Node.js check has its answer already. Lets
+    // the window run it before its first paint, so the first picture already shows the results.
+    bool preflightIsReady() const { return m_operations->nodeVersionReady(); }
+
     // Hand a run to the operations and show the progress screen; the run's end shows the success
     // or the failure screen. Return at once.
     void runInstall(const InstallAnswers& answers);

@@ -1,6 +1,7 @@
 #include "Setup.h"
 
 #include "AnswersFile.h"
+#include "NodeCheck.h"
 #include "ProcessControl.h"
 #include "PtyRun.h"
 #include "ShellQuote.h"
@@ -36,25 +37,7 @@ void Setup::removeStaleAnswersFiles() { AnswersFile::removeStale(m_config.tempFo
 
 std::optional<QString> Setup::nodeVersion(std::chrono::milliseconds bound)
 {
-    QProcess shell;
-    shell.setProgram(userShell());
-    shell.setArguments({u"-ilc"_s, u"command -v node >/dev/null 2>&1 && node --version"_s});
-    // A start-up file that reads input must not wait on the app's terminal.
-    shell.setStandardInputFile(QProcess::nullDevice());
-    shell.setStandardErrorFile(QProcess::nullDevice());
-    shell.setChildProcessModifier([parent = ::getpid()] { startDetachedFrom(parent); });
-    shell.start();
-    if (!shell.waitForStarted())
-        return std::nullopt;
-    if (!shell.waitForFinished(static_cast<int>(bound.count()))) {
-        signalProcessGroup(shell, SIGKILL);
-        shell.waitForFinished(1000);
-        return std::nullopt;
-    }
-    const QString text = QString::fromUtf8(shell.readAllStandardOutput()).trimmed();
-    if (!text.startsWith(u'v'))
-        return std::nullopt;
-    return text;
+    return NodeCheck(bound).result();
 }
 
 QFuture<RunResult> Setup::runViaPty(const QStringList& arguments)

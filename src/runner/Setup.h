@@ -52,7 +52,7 @@ public:
     // The Node.js version the user's interactive login shell reports (e.g. "v20.11.1"), or nothing
     // when node is not found there, the shell cannot start, its output does not begin with "v",
     // or it has not answered within `bound` (the shell's session is then killed). Synchronous;
-    // the shell reads its standard input from the null device.
+    // the shell reads its standard input from the null device (see NodeCheck).
     static std::optional<QString> nodeVersion(std::chrono::milliseconds bound = nodeCheckBound);
 
     // Runs arguments as one quoted command line in the user's login shell ("-ilc") under a
