@@ -8,16 +8,22 @@
 #include "support/TestHome.h"
 
 #include <QDir>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <sys/inotify.h>
@@ -35,6 +41,9 @@ private slots:
     void answersFileLivesOnlyWhileTheInstallerRuns_data();
     void answersFileLivesOnlyWhileTheInstallerRuns();
     void answersFileIsNeverOpenToOthers();
+    void anotherAccountNeverReadsTheAnswers();
+    void plantedPathsAreNeverWrittenThrough_data();
+    void plantedPathsAreNeverWrittenThrough();
     void unwritableFolderAndStaleFiles();
     void temporaryFolderFallsBack_data();
     void temporaryFolderFallsBack();
@@ -70,8 +79,8 @@ void TestInstall::init()
 {
     m_home->remove(u"standin-record"_s);
     m_temp = std::make_unique<QTemporaryDir>();
-    // A quote and a space in the temporary folder reach the installer through the quoting.
-    m_folder = m_temp->filePath(u"it's tmp"_s);
+    // Quotes, spaces and shell syntax in the temporary folder reach the installer intact.
+    m_folder = m_temp->filePath(u"it's \"tmp\" $HOME `id`"_s);
     QDir().mkpath(m_folder);
     qunsetenv("STANDIN_EXIT");
     qunsetenv("STANDIN_HANG");
@@ -228,6 +237,141 @@ void TestInstall::answersFileIsNeverOpenToOthers()
     QCOMPARE(atStart, QStringList{u"create 600"_s});
     QCOMPARE(events, (QStringList{u"create 600"_s, u"delete"_s}));
 #endif
+}
+
+void TestInstall::anotherAccountNeverReadsTheAnswers()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("needs inotify");
+#else
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || !nobody)
+        QSKIP("acting as another account needs root and a 'nobody' account");
+    // A folder shared as /tmp is: world-writable and sticky, and reachable by every account.
+    QByteArray shared = "/tmp/corvane-shared.XXXXXX";
+    QVERIFY(::mkdtemp(shared.data()));
+    const auto removeShared =
+        qScopeGuard([&] { QDir(QFile::decodeName(shared)).removeRecursively(); });
+    QVERIFY(::chmod(shared.constData(), 01777) == 0);
+
+    // The snoop, as nobody, tries to open every file the moment it appears and reports one byte
+    // per attempt: 'r' read, 'd' denied, 'g' already gone.
+    int report[2];
+    QVERIFY(::pipe2(report, O_CLOEXEC) == 0);
+    const pid_t snoop = ::fork();
+    if (snoop == 0) {
+        ::close(report[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
+            ::setuid(nobody->pw_uid) != 0)
+            ::_exit(2);
+        const int watch = ::inotify_init1(IN_CLOEXEC);
+        if (watch < 0 || ::inotify_add_watch(watch, shared.constData(), IN_CREATE) < 0)
+            ::_exit(3);
+        (void)!::write(report[1], "R", 1);
+        alignas(inotify_event) char buffer[4096];
+        char path[4096];
+        const size_t folderLength = std::strlen(shared.constData());
+        std::memcpy(path, shared.constData(), folderLength);
+        path[folderLength] = '/';
+        for (;;) {
+            const ssize_t got = ::read(watch, buffer, sizeof buffer);
+            if (got <= 0)
+                ::_exit(4);
+            for (char* at = buffer; at < buffer + got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                std::strncpy(path + folderLength + 1, event->name, sizeof path - folderLength - 2);
+                const int fd = ::open(path, O_RDONLY | O_NOFOLLOW);
+                char byte = 0;
+                const char verdict = fd >= 0 ? (::read(fd, &byte, 1) >= 0 ? 'r' : 'd')
+                                             : (errno == ENOENT ? 'g' : 'd');
+                if (fd >= 0)
+                    ::close(fd);
+                (void)!::write(report[1], &verdict, 1);
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+    }
+    ::close(report[1]);
+    const auto endSnoop = qScopeGuard([&] {
+        ::kill(snoop, SIGKILL);
+        ::waitpid(snoop, nullptr, 0);
+        ::close(report[0]);
+    });
+    const auto verdict = [&] {
+        char byte = '?';
+        return ::read(report[0], &byte, 1) == 1 ? byte : '?';
+    };
+    QCOMPARE(verdict(), 'R');
+
+    // The snoop can read: a file made the ordinary way is read at once.
+    const mode_t savedMask = ::umask(022);
+    QFile ordinary(QFile::decodeName(shared) + u"/ordinary.json"_s);
+    QVERIFY(ordinary.open(QIODevice::WriteOnly));
+    ::umask(savedMask);
+    QCOMPARE(verdict(), 'r');
+
+    // Each answers file stays until the snoop has tried it: a thousand files, none read.
+    QString error;
+    QMap<char, int> verdicts;
+    for (int i = 0; i < 1000; ++i) {
+        const auto file =
+            AnswersFile::create(QFile::decodeName(shared), m_answers.toJson(), &error);
+        QVERIFY2(file, qPrintable(error));
+        ++verdicts[verdict()];
+    }
+    QCOMPARE(verdicts, (QMap<char, int>{{'d', 1000}}));
+
+    // Whole runs through the installer: one attempt per run, each denied.
+    Setup setup({RunnerConfig::system().wrapperPath, QFile::decodeName(shared)});
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(test::waitForResult(setup.runInstall(m_answers)));
+    verdicts.clear();
+    for (int i = 0; i < 20; ++i)
+        ++verdicts[verdict()];
+    QCOMPARE(verdicts, (QMap<char, int>{{'d', 20}}));
+#endif
+}
+
+void TestInstall::plantedPathsAreNeverWrittenThrough_data()
+{
+    QTest::addColumn<QString>("planted");
+    for (const char* kind : {"file", "link to a file", "dangling link", "directory", "fifo"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+void TestInstall::plantedPathsAreNeverWrittenThrough()
+{
+    QFETCH(QString, planted);
+    const QDir dir(m_folder);
+    const QString path = dir.filePath(u"corv_install_PLANTED.json"_s);
+    const QString victim = dir.filePath(u"victim"_s);
+    const QString absent = dir.filePath(u"absent"_s);
+    QFile file(victim);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("victim's own") == 12);
+    file.close();
+    if (planted == u"file")
+        QVERIFY(QFile::copy(victim, path));
+    else if (planted == u"link to a file")
+        QVERIFY(QFile::link(victim, path));
+    else if (planted == u"dangling link")
+        QVERIFY(QFile::link(absent, path));
+    else if (planted == u"directory")
+        QVERIFY(dir.mkdir(u"corv_install_PLANTED.json"_s));
+    else
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0666) == 0);
+    const QFileInfo before(path);
+
+    QString error;
+    QVERIFY(!AnswersFile::createAt(path, m_answers.toJson(), &error));
+    QVERIFY(!error.isEmpty());
+    // Nothing written anywhere, and the planted thing left where it was.
+    file.open(QIODevice::ReadOnly);
+    QCOMPARE(file.readAll(), "victim's own"_ba);
+    QVERIFY(!QFileInfo::exists(absent));
+    const QFileInfo after(path);
+    QVERIFY(after.exists() || after.isSymLink());
+    QCOMPARE(after.isSymLink(), before.isSymLink());
+    QCOMPARE(after.isDir(), before.isDir());
 }
 
 void TestInstall::temporaryFolderFallsBack_data()

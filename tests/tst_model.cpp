@@ -69,6 +69,14 @@ private slots:
             {"harness":"gemini","user_funded_provider":"x","openai_subscription_auth":true},
             {"harness":"codex","openai_subscription_auth":true})")
             << Found{{cx, none, orr}, {cc, sub, none}, {gemini, none, none}, {cx, none, sub}};
+        QTest::newRow("nested 100,000 deep")
+            << entries(R"({"harness":"codex","x":)" + QByteArray(100000, '[') +
+                       QByteArray(100000, ']') + "}")
+            << Found{};
+        QTest::newRow("invalid UTF-8 in a value")
+            << entries("{\"harness\":\"codex\",\"user_funded_provider\":\"op\xff\xc0n\"}")
+            << Found{};
+        QTest::newRow("invalid UTF-8 outside strings") << QByteArray("\xfe\xff{}") << Found{};
     }
     void manifest()
     {
@@ -83,6 +91,7 @@ private slots:
         QTest::addColumn<Found>("expected");
         QTest::newRow("at the limit") << manifestReadLimit << Found{{cx, none, none}};
         QTest::newRow("one byte more") << manifestReadLimit + 1 << Found{};
+        QTest::newRow("50 MB") << qint64(50'000'000) << Found{};
     }
     void manifestSizeLimit()
     {

@@ -149,6 +149,14 @@ void TestRunner::nodeCheckNeverWaitsOnInputOrPastItsBound()
     QVERIFY(sleeper > 0);
     QTRY_VERIFY(test::processGone(sleeper));
 
+    // A background job holding the shell's output does not hold up the answer, nor do 50 MB of
+    // blank lines before it.
+    m_home->setStartup("sleep 60 & echo $! > \"$HOME/sleeper\"");
+    QCOMPARE(Setup::nodeVersion(std::chrono::seconds(5)).value_or(u"nothing"_s), u"v20.11.1"_s);
+    ::kill(static_cast<pid_t>(m_home->read(u"sleeper"_s).trimmed().toLongLong()), SIGKILL);
+    m_home->setStartup("head -c 50000000 /dev/zero | tr '\\0' '\\n'");
+    QCOMPARE(Setup::nodeVersion(std::chrono::seconds(5)).value_or(u"nothing"_s), u"v20.11.1"_s);
+
     // A check started early answers from the moment it started, also after the event loop ran;
     // the next question goes to the shell afresh.
     m_home->setStartup({});

@@ -49,15 +49,22 @@ AnswersFile::~AnswersFile()
 std::unique_ptr<AnswersFile> AnswersFile::create(const QString& folder, const QByteArray& content,
                                                  QString* error)
 {
+    const QString name = u"corv_install_"_s +
+                         QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + u".json"_s;
+    return createAt(QDir(folder).filePath(name), content, error);
+}
+
+std::unique_ptr<AnswersFile> AnswersFile::createAt(const QString& path, const QByteArray& content,
+                                                   QString* error)
+{
     // A relative folder would put the secret wherever the app or a start-up file happens to be.
-    if (!QDir::isAbsolutePath(folder)) {
+    if (!QDir::isAbsolutePath(path)) {
         *error = u"The temporary folder is not an absolute path."_s;
         return nullptr;
     }
-    const QString name = u"corv_install_"_s +
-                         QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + u".json"_s;
-    std::unique_ptr<AnswersFile> file(new AnswersFile(QDir(folder).filePath(name)));
+    std::unique_ptr<AnswersFile> file(new AnswersFile(path));
 
+    // NewOnly is O_CREAT | O_EXCL, which never follows a symbolic link at the path.
     if (!file->m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
                            QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         *error = file->m_file.errorString();

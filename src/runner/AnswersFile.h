@@ -21,6 +21,11 @@ public:
     static std::unique_ptr<AnswersFile> create(const QString& folder, const QByteArray& content,
                                                QString* error);
 
+    // As create(), at a path of the caller's choosing: fails, leaving it untouched, when anything
+    // (a file, a directory, a symbolic link, even a dangling one) is already there.
+    static std::unique_ptr<AnswersFile> createAt(const QString& path, const QByteArray& content,
+                                                 QString* error);
+
     // Removes every "corv_install_*.json" in folder that belongs to this user, is a regular file
     // and is not locked by a live run. Returns how many were removed; none for a folder that is
     // not absolute.
