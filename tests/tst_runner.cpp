@@ -5,6 +5,7 @@
 #include "runner/OutputCollector.h"
 #include "runner/Setup.h"
 #include "runner/TerminalText.h"
+#include "runner/UserShell.h"
 #include "runner/WrapperCommand.h"
 #include "support/TestHome.h"
 
@@ -42,6 +43,8 @@ private slots:
     void floodKeepsOnlyTheEnd();
     void homeWithoutHome_data();
     void homeWithoutHome();
+    void unusableShellCountsAsUnset_data();
+    void unusableShellCountsAsUnset();
 
 private:
     RunResult run(const QStringList& arguments, RunnerConfig config = RunnerConfig::system());
@@ -433,6 +436,37 @@ void TestRunner::homeWithoutHome()
     QCOMPARE(home, accountHome);
     QCOMPARE(tilde, accountHome + u"/.codex/config.toml"_s);
     QCOMPARE(environment.value(u"HOME"_s), accountHome);
+}
+
+void TestRunner::unusableShellCountsAsUnset_data()
+{
+    QTest::addColumn<QByteArray>("shell"); // resolved against "/" when relative
+    QTest::newRow("empty") << ""_ba;
+    QTest::newRow("relative, naming a shell") << "bin/sh"_ba;
+    QTest::newRow("missing") << "/nonexistent/sh"_ba;
+    QTest::newRow("not executable") << "/etc/passwd"_ba;
+    QTest::newRow("a folder") << "/bin"_ba;
+}
+
+void TestRunner::unusableShellCountsAsUnset()
+{
+    QFETCH(QByteArray, shell);
+    const passwd* account = ::getpwuid(::getuid());
+    const QString accountShell =
+        account && account->pw_shell && isUsableShell(QFile::decodeName(account->pw_shell))
+            ? QFile::decodeName(account->pw_shell)
+            : u"/bin/sh"_s;
+    const QByteArray saved = qgetenv("SHELL");
+    const QString workingFolder = QDir::currentPath();
+    QDir::setCurrent(u"/"_s);
+    qputenv("SHELL", shell);
+    const QString chosen = userShell();
+    qunsetenv("SHELL");
+    const QString unset = userShell();
+    qputenv("SHELL", saved);
+    QDir::setCurrent(workingFolder);
+    QCOMPARE(chosen, accountShell);
+    QCOMPARE(unset, accountShell);
 }
 
 QTEST_GUILESS_MAIN(TestRunner)

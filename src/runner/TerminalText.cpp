@@ -100,13 +100,6 @@ Scan sequence(QStringView text, qsizetype at)
     }
 }
 
-// Applies what a removed control sequence did to the current line, where it matters for the text
-// a person would read there. Progress spinners (npm's, ora's) redraw a line by moving the cursor to
-// its first column and erasing it, not by a carriage return; without this, the frame they erased
-// would read as the transcript's last line. Cursor to column 1 becomes a carriage return, and
-// erasing the whole line, or the rest of it from its first column, drops what the line holds so
-// far. Other moves and erasures are only removed. Each character is dropped at most once, so the
-// pass stays linear.
 // The one numeric parameter of a control sequence, -1 when it is absent and -2 when there is
 // anything else (several, or a private marker).
 int singleParameter(QStringView parameters)
@@ -118,6 +111,13 @@ int singleParameter(QStringView parameters)
     return -2;
 }
 
+// Applies what a removed control sequence did to the current line, where it matters for the text
+// a person would read there. Progress spinners (npm's, ora's) redraw a line by moving the cursor to
+// its first column and erasing it, not by a carriage return; without this, the frame they erased
+// would read as the transcript's last line. Cursor to column 1 becomes a carriage return, and
+// erasing the whole line, or the rest of it from its first column, drops what the line holds so
+// far. Other moves and erasures are only removed. Each character is dropped at most once, so the
+// pass stays linear.
 // out[0, *written) is the text so far; sequence is read before anything is written.
 void editLine(char16_t* out, qsizetype* written, QStringView sequence)
 {
