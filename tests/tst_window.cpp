@@ -338,6 +338,13 @@ void TestWindow::secondStartOfTheApp()
     start(third);
     QVERIFY(!third.waitForFinished(1500));
     QCOMPARE(third.state(), QProcess::Running);
+#if defined(__SANITIZE_THREAD__)
+    // An app built with the thread sanitizer, idle in its event loop, never hears SIGTERM (see
+    // tests/CMakeLists.txt); quitting on signals is checked in the other builds.
+    third.kill();
+    QVERIFY(third.waitForFinished(10000));
+    return;
+#endif
     third.terminate();
     QVERIFY(third.waitForFinished(10000));
     QCOMPARE(third.exitCode(), 0);
