@@ -30,7 +30,7 @@ const QStringList awkward{u""_s,      u"'"_s,        u"\\"_s,    u"'\\''"_s,  u"
                           u"!-1"_s,   u"^a^b"_s,     u"a=b"_s,   u"*"_s,      u"{a,b}"_s,
                           u"#x"_s,    u"; exit 7"_s, u"%s%n"_s,  u"\"\\\""_s, u"\n"_s};
 
-const QString specials = u"'\"\\$`!*?[]{}~#;&|<>()%^= \t\n"_s;
+const QString metacharacters = u"'\"\\$`!*?[]{}~#;&|<>()%^= \t\n"_s;
 
 class ArgumentGenerator {
 public:
@@ -60,7 +60,7 @@ private:
             if (kind < 40)
                 c = char32_t(pick(0x20, 0x7e));
             else if (kind < 65)
-                c = char32_t(specials.at(pick(0, int(specials.size()) - 1)).unicode());
+                c = char32_t(metacharacters.at(pick(0, int(metacharacters.size()) - 1)).unicode());
             else if (kind < 75)
                 c = char32_t(pick(0, 32) == 32 ? 0x7f : pick(0x01, 0x1f));
             else if (kind < 88)
