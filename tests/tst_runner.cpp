@@ -2,6 +2,7 @@
 // the Corvane stand-in as npx, from a temporary HOME.
 #include "flow/Operations.h"
 #include "model/Paths.h"
+#include "runner/NodeCheck.h"
 #include "runner/OutputCollector.h"
 #include "runner/Setup.h"
 #include "runner/TerminalText.h"
@@ -9,6 +10,8 @@
 #include "runner/WrapperCommand.h"
 #include "support/TestHome.h"
 
+#include <QFutureWatcher>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -29,6 +32,8 @@ private slots:
     void nodeVersion_data();
     void nodeVersion();
     void nodeCheckNeverWaitsOnInputOrPastItsBound();
+    void nodeCheckEndsItsWholeSession_data();
+    void nodeCheckEndsItsWholeSession();
     void argumentsSurviveQuoting_data();
     void argumentsSurviveQuoting();
     void exitStatus_data();
@@ -47,6 +52,8 @@ private slots:
     void unusableShellCountsAsUnset();
 
 private:
+    // The answer of one Node.js check: the version, "nothing", or "no answer" when none came.
+    QString checkNode(std::chrono::milliseconds bound = Setup::nodeCheckBound);
     RunResult run(const QStringList& arguments, RunnerConfig config = RunnerConfig::system());
     void useShell(const QString& name);
     std::unique_ptr<test::TestHome> m_home;
@@ -90,30 +97,35 @@ void TestRunner::nodeVersion_data()
     QTest::addColumn<QString>("shell");
     QTest::addColumn<QByteArray>("output"); // null: no node on PATH
     QTest::addColumn<QByteArray>("startup");
-    QTest::addColumn<QString>("expected"); // null: nothing found
-    for (const char* s : {"bash", "zsh"}) {
+    QTest::addColumn<QString>("expected"); // "nothing": not found
+    for (const char* s : {"bash", "zsh", "dash", "fish"}) {
         const QString sh = QString::fromLatin1(s);
         QTest::addRow("%s: version", s) << sh << "v20.11.1\n"_ba
                                         << ""_ba << u"v20.11.1"_s;
-        QTest::addRow("%s: blanks first", s) << sh << "\n \tv18.0.0 \r\n"_ba
-                                             << ""_ba << u"v18.0.0"_s;
-        QTest::addRow("%s: greeting first", s) << sh << "v20.11.1"_ba
-                                               << "echo Hi"_ba << QString();
-        QTest::addRow("%s: text after", s) << sh << "v20\nbye\n"_ba
-                                           << ""_ba << u"v20\nbye"_s;
-        QTest::addRow("%s: no v", s) << sh << "20.11.1"_ba
-                                     << ""_ba << QString();
-        QTest::addRow("%s: bad UTF-8", s) << sh << "v2\xff"_ba
-                                          << ""_ba << u"v2\uFFFD"_s;
-        QTest::addRow("%s: no node", s) << sh << QByteArray() << ""_ba << QString();
+        QTest::addRow("%s: no node", s) << sh << QByteArray() << ""_ba << u"nothing"_s;
     }
-    // A SHELL that names no usable program counts as unset: the account's shell is asked.
-    QTest::newRow("missing shell") << u"/nonexistent/sh"_s << "v1"_ba
-                                   << ""_ba << u"v1"_s;
-    QTest::newRow("empty SHELL") << QString(u""_s) << "v1"_ba
-                                 << ""_ba << u"v1"_s;
-    QTest::newRow("not executable") << u"/etc/passwd"_s << "v1"_ba
-                                    << ""_ba << u"v1"_s;
+    // What start-up and logout files print around the answer never counts, colour codes and
+    // all; only what node printed does.
+    for (const char* s : {"bash", "zsh"}) {
+        const QString sh = QString::fromLatin1(s);
+        const auto row = [&](const char* name, const QByteArray& output, const QByteArray& startup,
+                             const QString& expected) {
+            QTest::addRow("%s: %s", s, name) << sh << output << startup << expected;
+        };
+        row("blanks first", "\n \tv18.0.0 \r\n", "", u"v18.0.0"_s);
+        row("greeting first", "v20.11.1", "echo Hi", u"v20.11.1"_s);
+        row("coloured greeting, no line end", "v20.11.1\n", "printf '\\033[1;32mWelcome\\033[0m'",
+            u"v20.11.1"_s);
+        row("nvm's notice", "v20.11.1\n", "echo 'Now using node v20.11.1 (npm v10.2.4)'",
+            u"v20.11.1"_s);
+        row("printed on exit", "v20.11.1\n", "trap 'echo bye' EXIT", u"v20.11.1"_s);
+        row("greeting in v, no node", QByteArray(), "echo 'very warm welcome'", u"nothing"_s);
+        row("version-like text on exit, no node", QByteArray(), "trap 'echo v1.0' EXIT",
+            u"nothing"_s);
+        row("node's own second line", "v20\nbye\n", "", u"v20\nbye"_s);
+        row("no v", "20.11.1", "", u"nothing"_s);
+        row("bad UTF-8", "v2\xff", "", u"v2\uFFFD"_s);
+    }
 }
 
 void TestRunner::nodeVersion()
@@ -122,13 +134,25 @@ void TestRunner::nodeVersion()
     QFETCH(QByteArray, output);
     QFETCH(QByteArray, startup);
     QFETCH(QString, expected);
-    const QString found = QStandardPaths::findExecutable(shell);
-    qputenv("SHELL", QFile::encodeName(found.isEmpty() ? shell : found));
+    useShell(shell);
     m_home->remove(u"bin/node"_s);
     if (!output.isNull())
         m_home->installNode(output, 3); // a failing status does not matter
     m_home->setStartup(startup);
-    QCOMPARE(Setup::nodeVersion().value_or(QString()), expected);
+    QCOMPARE(checkNode(), expected);
+}
+
+QString TestRunner::checkNode(std::chrono::milliseconds bound)
+{
+    NodeCheck check(bound);
+    QSignalSpy answered(&check, &NodeCheck::answered);
+    check.start();
+    if (!answered.wait(int(bound.count()) + 5000))
+        return u"no answer"_s;
+    QCoreApplication::processEvents();
+    if (answered.size() != 1)
+        return u"answered twice"_s;
+    return answered.first().first().value<NodeVersion>().value_or(u"nothing"_s);
 }
 
 void TestRunner::nodeCheckNeverWaitsOnInputOrPastItsBound()
@@ -141,35 +165,59 @@ void TestRunner::nodeCheckNeverWaitsOnInputOrPastItsBound()
     ::dup2(endless[0], STDIN_FILENO);
     m_home->installNode("v20.11.1\n");
     m_home->setStartup("read answer");
-    const std::optional<QString> version = Setup::nodeVersion(std::chrono::seconds(5));
+    const QString version = checkNode(std::chrono::seconds(5));
     ::dup2(savedInput, STDIN_FILENO);
-    QCOMPARE(version.value_or(u"nothing"_s), u"v20.11.1"_s);
-
-    // Past the bound the shell's whole session is ended, children included.
-    m_home->setStartup("sleep 60 & echo $! > \"$HOME/sleeper\"; wait");
-    QVERIFY(!Setup::nodeVersion(std::chrono::milliseconds(1500)));
-    const qint64 sleeper = m_home->read(u"sleeper"_s).trimmed().toLongLong();
-    QVERIFY(sleeper > 0);
-    QTRY_VERIFY(test::processGone(sleeper));
+    QCOMPARE(version, u"v20.11.1"_s);
 
     // A background job holding the shell's output does not hold up the answer, nor do 50 MB of
     // blank lines before it.
     m_home->setStartup("sleep 60 & echo $! > \"$HOME/sleeper\"");
-    QCOMPARE(Setup::nodeVersion(std::chrono::seconds(5)).value_or(u"nothing"_s), u"v20.11.1"_s);
+    QCOMPARE(checkNode(std::chrono::seconds(5)), u"v20.11.1"_s);
     ::kill(static_cast<pid_t>(m_home->read(u"sleeper"_s).trimmed().toLongLong()), SIGKILL);
     m_home->setStartup("head -c 50000000 /dev/zero | tr '\\0' '\\n'");
-    QCOMPARE(Setup::nodeVersion(std::chrono::seconds(5)).value_or(u"nothing"_s), u"v20.11.1"_s);
+    QCOMPARE(checkNode(std::chrono::seconds(5)), u"v20.11.1"_s);
+}
 
-    // A check started early answers from the moment it started, also after the event loop ran;
-    // the next question goes to the shell afresh.
-    m_home->setStartup({});
-    SetupOperations operations(std::make_unique<Setup>());
-    operations.prefetchNodeVersion();
-    QTRY_VERIFY(operations.nodeVersionReady());
-    m_home->installNode("v22.0.0\n");
-    QCOMPARE(operations.nodeVersion().value_or(u"nothing"_s), u"v20.11.1"_s);
-    QVERIFY(!operations.nodeVersionReady());
-    QCOMPARE(operations.nodeVersion().value_or(u"nothing"_s), u"v22.0.0"_s);
+void TestRunner::nodeCheckEndsItsWholeSession_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("past the bound") << u"bound"_s;
+    QTest::newRow("stopped") << u"stop"_s;
+    QTest::newRow("app closing") << u"close"_s;
+}
+
+void TestRunner::nodeCheckEndsItsWholeSession()
+{
+    QFETCH(QString, how);
+    // A start-up file that hangs, with a job of its own in another process group of the session.
+    m_home->installNode("v20.11.1\n");
+    m_home->setStartup("/usr/bin/perl -e 'setpgrp(0, 0); exec \"sleep\", \"60\"' &\n"
+                       "echo $! > \"$HOME/sleeper\"; echo $$ > \"$HOME/shell\"; sleep 60");
+    m_home->remove(u"sleeper"_s);
+    m_home->remove(u"shell"_s);
+    auto setup = std::make_unique<Setup>();
+    QFutureWatcher<NodeVersion> watcher;
+    QSignalSpy answered(&watcher, &QFutureWatcherBase::finished);
+    watcher.setFuture(setup->nodeVersion(how == u"bound" ? std::chrono::milliseconds(1500)
+                                                         : Setup::nodeCheckBound));
+    QTRY_VERIFY(m_home->read(u"sleeper"_s).endsWith('\n') &&
+                m_home->read(u"shell"_s).endsWith('\n'));
+    const qint64 sleeper = m_home->read(u"sleeper"_s).trimmed().toLongLong();
+    const qint64 shell = m_home->read(u"shell"_s).trimmed().toLongLong();
+    QVERIFY(sleeper > 1 && shell > 1);
+    QTRY_VERIFY(::getpgid(pid_t(sleeper)) != ::getpgid(pid_t(shell))); // once perl has moved
+    if (how == u"bound") {
+        QVERIFY(answered.wait(5000));
+        QCOMPARE(watcher.future().result(), NodeVersion());
+    } else {
+        if (how == u"stop")
+            setup->endAllRuns();
+        else
+            setup.reset();
+        QVERIFY(answered.wait(1000));
+        QVERIFY(watcher.isCanceled());
+    }
+    QTRY_VERIFY(test::processGone(sleeper) && test::processGone(shell));
 }
 
 void TestRunner::argumentsSurviveQuoting_data()

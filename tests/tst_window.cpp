@@ -1,6 +1,6 @@
-// The window around the flow: start-up checks after the first paint, one view per screen with a
-// cross-fade only on screen changes, Return, the whole wizard by clicks and keys with stand-in
-// operations, closing mid-run, the real clipboard, and one wizard per user.
+// The window around the flow: start-up checks that never block it, input while Node.js has not
+// answered, one view per screen with a cross-fade only on screen changes, Return, closing mid-run,
+// the real clipboard, and one wizard per user.
 #include "app/SetupWindow.h"
 #include "app/SingleInstance.h"
 
@@ -28,13 +28,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Operations whose answers the test decides; runs never end on their own.
+// Operations whose answers the test decides; runs never end on their own. Node.js answers version
+// at once unless held, when the test answers through check.
 struct FakeOperations : Operations {
-    std::optional<QString> version = u"v20.11.1"_s;
-    bool ready = false; // the check has its answer before anyone asks
+    NodeVersion version = u"v20.11.1"_s;
+    bool hold = false;
     int nodeChecks = 0;
-    bool paintedBeforeFirstCheck = false;
-    const bool* painted = nullptr;
+    std::shared_ptr<QPromise<NodeVersion>> check;
     std::shared_ptr<QPromise<RunResult>> pending;
     std::function<void()> onDestroyed;
 
@@ -43,13 +43,16 @@ struct FakeOperations : Operations {
         if (onDestroyed)
             onDestroyed();
     }
-    std::optional<QString> nodeVersion() override
+    QFuture<NodeVersion> nodeVersion() override
     {
-        if (nodeChecks++ == 0 && painted)
-            paintedBeforeFirstCheck = *painted;
-        return version;
+        ++nodeChecks;
+        check = std::make_shared<QPromise<NodeVersion>>();
+        check->start();
+        if (!hold)
+            answer(version);
+        return check->future();
     }
-    bool nodeVersionReady() const override { return ready; }
+    void answer(const NodeVersion& answer) { check->addResult(answer), check->finish(); }
     QFuture<RunResult> runInstall(const InstallAnswers&) override { return start(); }
     QFuture<RunResult> runUpdate() override { return start(); }
     QFuture<RunResult> start()
@@ -88,7 +91,10 @@ private slots:
     void init();
     void cleanup();
     void windowIsFixedAndTitled();
-    void checksRunOnceAfterTheFirstPaint();
+    void checksRunOncePerWindow_data();
+    void checksRunOncePerWindow();
+    void inputWhileNodeIsChecked_data();
+    void inputWhileNodeIsChecked();
     void crossFadeOnlyOnScreenChanges();
     void returnWithNoFocus_data();
     void returnWithNoFocus();
@@ -124,7 +130,6 @@ void TestWindow::makeWindow()
 {
     auto ops = std::make_unique<FakeOperations>();
     m_ops = ops.get();
-    m_ops->painted = &m_paints.painted;
     WindowServices services{
         [this](const QUrl& url) { m_services.append(u"open "_s + url.toString()); },
         [this](const QString& text) { m_services.append(u"copy "_s + text); },
@@ -149,38 +154,125 @@ void TestWindow::windowIsFixedAndTitled()
     QCOMPARE(m_window->currentView()->geometry(), m_window->rect());
 }
 
-void TestWindow::checksRunOnceAfterTheFirstPaint()
+void TestWindow::checksRunOncePerWindow_data()
 {
+    QTest::addColumn<bool>("hold"); // Node.js answers after the first paint
+    QTest::addColumn<bool>("found");
+    QTest::newRow("answer at once, found") << false << true;
+    QTest::newRow("answer at once, missing") << false << false;
+    QTest::newRow("answer after the first paint, found") << true << true;
+    QTest::newRow("answer after the first paint, missing") << true << false;
+}
+
+void TestWindow::checksRunOncePerWindow()
+{
+    QFETCH(bool, hold);
+    QFETCH(bool, found);
     makeWindow();
+    m_ops->hold = hold;
+    if (!found)
+        m_ops->version.reset();
+    // Only a screen someone has seen fades out, whichever comes first, answer or paint.
+    std::optional<bool> paintedWhenAnswered;
+    connect(m_window->flow(), &RootView::changed, this, [&] {
+        if (!m_window->flow()->checking() && !paintedWhenAnswered)
+            paintedWhenAnswered = m_paints.painted;
+    });
     QCOMPARE(m_ops->nodeChecks, 0); // not while being built
     m_window->show();
-    QCOMPARE(m_ops->nodeChecks, 0); // nor while being shown
-    QTRY_COMPARE(m_ops->nodeChecks, 1);
-    QVERIFY(m_ops->paintedBeforeFirstCheck);
+    QCOMPARE(m_ops->nodeChecks, 1); // as it shows, without waiting for it
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    if (hold) {
+        QTRY_VERIFY(m_paints.painted);
+        QVERIFY(m_window->flow()->checking());
+        m_ops->answer(m_ops->version);
+    }
+    QTRY_VERIFY(paintedWhenAnswered.has_value());
+    QCOMPARE(screen(), found ? Screen::Welcome : Screen::NoNode);
+    QCOMPARE(m_window->isCrossFading(), !found && *paintedWhenAnswered);
     m_window->hide();
     m_window->show();
-    m_window->update();
-    QTest::qWait(700);
     QCOMPARE(m_ops->nodeChecks, 1);
+}
 
-    // With the answer already in, the checks block nothing: they run before the first picture,
-    // which shows their result, without a fade from a screen nobody saw.
+void TestWindow::inputWhileNodeIsChecked_data()
+{
+    QTest::addColumn<bool>("returning");
+    QTest::addColumn<bool>(
+        "recheck"); // a recheck from the Node-missing screen, not the first check
+    QTest::addColumn<bool>("found");
+    QTest::newRow("first check, new user") << false << false << true;
+    QTest::newRow("first check, returning user") << true << false << true;
+    QTest::newRow("recheck, still missing") << false << true << false;
+    QTest::newRow("recheck, found") << true << true << true;
+}
+
+void TestWindow::inputWhileNodeIsChecked()
+{
+    QFETCH(bool, returning);
+    QFETCH(bool, recheck);
+    QFETCH(bool, found);
+    if (returning)
+        m_home->writeFile(u".local/state/corvane/installations.json"_s, "{}");
     makeWindow();
-    m_paints.painted = false;
-    m_ops->ready = true;
-    m_ops->version.reset();
-    m_window->show();
-    QCOMPARE(m_ops->nodeChecks, 1);
-    QVERIFY(!m_ops->paintedBeforeFirstCheck);
-    QCOMPARE(screen(), Screen::NoNode);
-    QVERIFY(!m_window->isCrossFading());
+    if (recheck) {
+        m_ops->version.reset();
+        m_window->show();
+        QTRY_COMPARE(screen(), Screen::NoNode);
+        m_ops->hold = true;
+        QWidget* checkAgain = button(m_window->currentView(), u"Check again"_s);
+        checkAgain->setFocus();
+        QTest::keyClick(checkAgain, Qt::Key_Space);
+    } else {
+        m_ops->hold = true;
+        m_window->show();
+    }
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(m_window->flow()->checking());
+
+    // Every control waits, and a spinner says why; keys and clicks go nowhere.
+    QWidget* view = m_window->currentView();
+    QStringList signs;
+    for (QWidget* w : view->findChildren<QWidget*>())
+        if (w->isVisible() && w->accessibleName() == u"Checking for Node.js\u2026"_s)
+            signs.append(QString::fromLatin1(w->metaObject()->className()));
+    QCOMPARE(signs, QStringList{u"corvane::Spinner"_s});
+    for (QAbstractButton* b : view->findChildren<QAbstractButton*>()) {
+        QVERIFY2(!b->isEnabled() || !b->isVisible(), qPrintable(b->text()));
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    for (const Qt::Key key :
+         {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Tab, Qt::Key_Space, Qt::Key_Return})
+        QTest::keyClick(m_window.get(), key);
+    QCOMPARE(m_ops->nodeChecks, recheck ? 2 : 1);
+    QVERIFY(!m_ops->pending);
+    QVERIFY(m_services.isEmpty());
+
+    // The answer: the keyboard is back on the screen's first control, and Return works again.
+    m_ops->answer(found ? NodeVersion(u"v20.11.1"_s) : std::nullopt);
+    QTRY_VERIFY(!m_window->flow()->checking());
+    QCOMPARE(screen(), found ? Screen::Welcome : Screen::NoNode);
+    QWidget* focused = m_window->focusWidget();
+    QVERIFY(focused && m_window->currentView()->isAncestorOf(focused) && focused->isEnabled());
+    if (found) {
+        QCOMPARE(qobject_cast<QAbstractButton*>(focused)->text(),
+                 returning ? u"Update Version"_s : u"Start setup"_s);
+        QTest::keyClick(m_window.get(), Qt::Key_Return);
+        QCOMPARE(screen(), returning ? Screen::Installing : Screen::Questions);
+    } else {
+        QCOMPARE(qobject_cast<QAbstractButton*>(focused)->text(), u"Check again"_s);
+    }
 }
 
 void TestWindow::crossFadeOnlyOnScreenChanges()
 {
     makeWindow();
+    m_ops->hold = true;
     m_ops->version.reset();
     m_window->show();
+    QTRY_VERIFY(m_paints.painted);
+    m_ops->answer(std::nullopt);
+    m_ops->hold = false;
     QTRY_COMPARE(screen(), Screen::NoNode);
     QVERIFY(m_window->isCrossFading());
     QVERIFY(qobject_cast<NoNodeView*>(m_window->currentView()));
@@ -189,6 +281,7 @@ void TestWindow::crossFadeOnlyOnScreenChanges()
     // Still missing: the same view, redrawn in place, no fade.
     QWidget* view = m_window->currentView();
     QTest::mouseClick(button(view, u"Check again"_s), Qt::LeftButton);
+    QTRY_VERIFY(!m_window->flow()->checking());
     QCOMPARE(m_window->currentView(), view);
     QVERIFY(!m_window->isCrossFading());
     QCOMPARE(view->findChildren<QLabel*>().last()->text(), u"Still not finding Node.js."_s);
@@ -200,7 +293,7 @@ void TestWindow::crossFadeOnlyOnScreenChanges()
     m_ops->version = u"v22.1.0"_s;
     QPointer<QWidget> old = view;
     QTest::mouseClick(button(view, u"Check again"_s), Qt::LeftButton);
-    QVERIFY(qobject_cast<WelcomeView*>(m_window->currentView()));
+    QTRY_VERIFY(qobject_cast<WelcomeView*>(m_window->currentView()));
     QCOMPARE(m_window->flow()->welcomeData().detected.size(), 1);
     QVERIFY(m_window->isCrossFading());
     QTRY_VERIFY(old.isNull());
@@ -227,7 +320,7 @@ void TestWindow::returnWithNoFocus()
         m_ops->version.reset();
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    QTRY_COMPARE(m_ops->nodeChecks, 1);
+    QTRY_VERIFY(!m_window->flow()->checking());
     if (QWidget* focused = m_window->focusWidget())
         focused->clearFocus();
     QTest::keyClick(m_window.get(), Qt::Key_Return);
@@ -239,7 +332,7 @@ void TestWindow::closingMidRunHidesFirst()
 {
     makeWindow();
     m_window->show();
-    QTRY_COMPARE(m_ops->nodeChecks, 1);
+    QTRY_VERIFY(!m_window->flow()->checking());
     m_window->flow()->runInstall({{u"codex"_s}, {}, {u"subscription"_s}, {}, {}, {}});
     QCOMPARE(screen(), Screen::Installing);
 

@@ -1,5 +1,7 @@
 #include "SetupWindow.h"
 
+#include "FadeOverlay.h"
+
 #include "views/DefaultAction.h"
 #include "views/FailedView.h"
 #include "views/InstallingView.h"
@@ -22,37 +24,6 @@ namespace corvane {
 
 using namespace Qt::StringLiterals;
 
-// The outgoing screen's picture, laid over the incoming view and fading out: over an opaque
-// background this is an exact cross-fade, and the incoming view is live from the first frame.
-class FadeOverlay : public QWidget {
-public:
-    FadeOverlay(const QPixmap& picture, QWidget* parent)
-        : QWidget(parent)
-        , m_picture(picture)
-    {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setFocusPolicy(Qt::NoFocus);
-    }
-
-    void setOpacity(qreal opacity)
-    {
-        m_opacity = opacity;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setOpacity(m_opacity);
-        painter.drawPixmap(0, 0, m_picture);
-    }
-
-private:
-    QPixmap m_picture;
-    qreal m_opacity = 1;
-};
-
 namespace {
 
 // The first control of view in the keyboard's order.
@@ -65,9 +36,6 @@ QWidget* firstFocusable(QWidget* view)
     }
     return nullptr;
 }
-
-// Fallback for a window that is shown but never painted (e.g. started minimised).
-constexpr int unpaintedPreflightDelayMs = 500;
 
 } // namespace
 
@@ -134,32 +102,16 @@ void SetupWindow::showEvent(QShowEvent* event)
         return;
     m_shownOnce = true;
     m_platform->bringToFront(*this);
-    // When the checks have their answers already they block nothing, and the first picture shows
-    // them: no glimpse of a new user's welcome before a returning user's.
-    if (m_flow && m_flow->preflightIsReady()) {
-        m_preflightStarted = true;
+    // The file checks are immediate and the Node.js check does not block, so the first picture
+    // already shows what was found, with the controls waiting for Node.js's answer.
+    if (m_flow)
         m_flow->preflight();
-        return;
-    }
-    QTimer::singleShot(unpaintedPreflightDelayMs, this, &SetupWindow::startPreflight);
 }
 
 void SetupWindow::paintEvent(QPaintEvent* event)
 {
     QWidget::paintEvent(event);
     m_painted = true;
-    // Queued, so the first picture reaches the screen before the checks block the thread.
-    if (m_shownOnce && !m_preflightStarted)
-        QMetaObject::invokeMethod(this, &SetupWindow::startPreflight, Qt::QueuedConnection);
-}
-
-void SetupWindow::startPreflight()
-{
-    if (m_preflightStarted || !m_flow)
-        return;
-    m_preflightStarted = true;
-    QGuiApplication::sync();
-    m_flow->preflight();
 }
 
 void SetupWindow::keyPressEvent(QKeyEvent* event)
@@ -204,13 +156,7 @@ void SetupWindow::replaceView(bool fade)
     m_view = makeView();
     m_view->setGeometry(rect());
     m_view->show();
-    if (!m_view->focusWidget()) {
-        QWidget* first = defaultAction(m_view);
-        if (!first)
-            first = firstFocusable(m_view);
-        if (first)
-            first->setFocus(Qt::OtherFocusReason);
-    }
+    focusFirstControl();
     if (!before.isNull()) {
         m_overlay = new FadeOverlay(before, this);
         m_overlay->setGeometry(rect());
@@ -256,6 +202,19 @@ QWidget* SetupWindow::makeView()
     Q_UNREACHABLE();
 }
 
+void SetupWindow::focusFirstControl()
+{
+    // A control disabled while it had the focus gives it up; the screen's first one that can
+    // take it again gets it, so the keyboard is never left with nothing.
+    if (QWidget* focus = m_view->focusWidget(); focus && focus->isEnabled() && focus->isVisible())
+        return;
+    QWidget* first = defaultAction(m_view);
+    if (!first || !first->isEnabled())
+        first = firstFocusable(m_view);
+    if (first)
+        first->setFocus(Qt::OtherFocusReason);
+}
+
 void SetupWindow::redrawView()
 {
     RootView* flow = m_flow.get();
@@ -269,6 +228,7 @@ void SetupWindow::redrawView()
         launched->setData(flow->launchedData());
     else if (auto* failed = qobject_cast<FailedView*>(m_view))
         failed->setData(flow->failedData());
+    focusFirstControl();
 }
 
 } // namespace corvane

@@ -35,9 +35,9 @@ struct WindowServices {
 // fadeDuration). The questions screen is built once each time it is entered and keeps its own
 // model while it stays.
 //
-// The start-up checks run once, from the event loop after the window's first paint, so the window
-// shows before the blocking Node.js check. Return or Enter typed while no control has the focus
-// presses the current screen's default button.
+// The start-up checks run once, as the window is first shown; they never block it, and until the
+// Node.js check answers the screen shows its controls disabled. Return or Enter typed while no
+// control has the focus presses the current screen's default button, when it is enabled.
 //
 // Closing the window hides it; the owner then calls releaseFlow() once the event loop has ended.
 class SetupWindow : public QWidget {
@@ -81,7 +81,7 @@ private:
     QWidget* makeView();
     void redrawView();
     void finishFade();
-    void startPreflight();
+    void focusFirstControl();
 
     std::unique_ptr<RootView> m_flow;
     WindowServices m_services;
@@ -89,7 +89,6 @@ private:
     QPointer<QWidget> m_view;
     QPointer<FadeOverlay> m_overlay;
     QVariantAnimation* m_fade;
-    bool m_preflightStarted = false;
     bool m_shownOnce = false;
     bool m_painted = false;
 };

@@ -113,8 +113,12 @@ int main(int argc, char** argv)
                      u"welcome-no-tools"_s);
     ok &= saveScreen(new WelcomeView({harnesses(), true}, nothing, nothing, noLink), folder,
                      u"welcome-returning"_s);
+    ok &= saveScreen(new WelcomeView({harnesses(), false, true}, nothing, nothing, noLink), folder,
+                     u"welcome-checking"_s);
     ok &= saveScreen(new NoNodeView({false}, nothing, noLink), folder, u"node-missing"_s);
     ok &= saveScreen(new NoNodeView({true}, nothing, noLink), folder, u"node-missing-rechecked"_s);
+    ok &= saveScreen(new NoNodeView({true, true}, nothing, noLink), folder,
+                     u"node-missing-checking"_s);
     const auto questions = [](const QList<ExistingHarness>& existing = {}) {
         return new QuestionsView({harnesses(), existing}, [](const InstallAnswers&) {});
     };

@@ -1,6 +1,5 @@
 #include "Operations.h"
 
-#include "runner/NodeCheck.h"
 #include "runner/Setup.h"
 
 namespace corvane {
@@ -17,22 +16,7 @@ SetupOperations::SetupOperations(std::unique_ptr<Setup> setup)
 
 SetupOperations::~SetupOperations() = default;
 
-void SetupOperations::prefetchNodeVersion()
-{
-    m_prefetched = std::make_unique<NodeCheck>(Setup::nodeCheckBound);
-}
-
-bool SetupOperations::nodeVersionReady() const
-{
-    return m_prefetched && m_prefetched->isAnswered();
-}
-
-std::optional<QString> SetupOperations::nodeVersion()
-{
-    if (std::unique_ptr<NodeCheck> check = std::exchange(m_prefetched, nullptr))
-        return check->result();
-    return Setup::nodeVersion();
-}
+QFuture<NodeVersion> SetupOperations::nodeVersion() { return m_setup->nodeVersion(); }
 
 QFuture<RunResult> SetupOperations::runInstall(const InstallAnswers& answers)
 {

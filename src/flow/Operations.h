@@ -11,8 +11,10 @@
 
 namespace corvane {
 
-class NodeCheck;
 class Setup;
+
+// The Node.js version (e.g. "v20.11.1"), or nothing when Node.js is not usable.
+using NodeVersion = std::optional<QString>;
 
 // What the flow asks of the machine. The real implementation is SetupOperations; tests stand in
 // for it.
@@ -20,15 +22,10 @@ class Operations {
 public:
     virtual ~Operations() = default;
 
-    // Synchronous and bounded: the Node.js version, or nothing when Node.js is not usable.
-    virtual std::optional<QString> nodeVersion() = 0;
-
-    // True when the next nodeVersion() will answer at once, without waiting on a shell.
-    virtual bool nodeVersionReady() const { return false; }
-
-    // Asynchronous: each future gets one result on the thread that called, or is cancelled. A
-    // future may outlive this object and its caller: the flow never relies on it being cancelled
-    // before the flow goes.
+    // Asynchronous: each future gets one result on the thread that called, never from inside the
+    // call, or is cancelled. A future may outlive this object and its caller: the flow never
+    // relies on it being cancelled before the flow goes. The Node.js check is bounded in time.
+    virtual QFuture<NodeVersion> nodeVersion() = 0;
     virtual QFuture<RunResult> runInstall(const InstallAnswers& answers) = 0;
     virtual QFuture<RunResult> runUpdate() = 0;
 };
@@ -40,19 +37,12 @@ public:
     explicit SetupOperations(std::unique_ptr<Setup> setup);
     ~SetupOperations() override;
 
-    // Starts the Node.js check now, for the next nodeVersion() to answer: the app calls it as it
-    // starts, so the login shell's start-up files run while the window is built. A later check
-    // (the user's "Check again") asks the shell afresh.
-    void prefetchNodeVersion();
-
-    std::optional<QString> nodeVersion() override;
-    bool nodeVersionReady() const override;
+    QFuture<NodeVersion> nodeVersion() override;
     QFuture<RunResult> runInstall(const InstallAnswers& answers) override;
     QFuture<RunResult> runUpdate() override;
 
 private:
     std::unique_ptr<Setup> m_setup;
-    std::unique_ptr<NodeCheck> m_prefetched;
 };
 
 } // namespace corvane

@@ -15,13 +15,13 @@ const QString installFallback = u"Setup didn't finish."_s;
 const QString updateFallback = u"Update didn't finish."_s;
 const QString tryAgainSuffix = u" You can try again."_s;
 
-// Calls handler with the run's result, on owner's thread, unless owner has gone first or the run
-// was cancelled. The watcher is owner's child, so it dies with owner and nothing is called
+// Calls handler with the future's result, on owner's thread, unless owner has gone first or the
+// future was cancelled. The watcher is owner's child, so it dies with owner and nothing is called
 // afterwards, however long the future lives; QFuture::then(owner, …) asserts then instead.
-template <typename Handler>
-void whenRunEnds(QObject* owner, const QFuture<RunResult>& future, Handler handler)
+template <typename T, typename Handler>
+void whenDone(QObject* owner, const QFuture<T>& future, Handler handler)
 {
-    auto* watcher = new QFutureWatcher<RunResult>(owner);
+    auto* watcher = new QFutureWatcher<T>(owner);
     QObject::connect(watcher, &QFutureWatcherBase::finished, owner, [watcher, handler] {
         watcher->deleteLater();
         if (!watcher->isCanceled() && watcher->future().resultCount() > 0)
@@ -58,18 +58,50 @@ void RootView::setScreen(Screen screen)
 
 void RootView::preflight()
 {
+    if (m_checking)
+        return;
     write(m_detected, detectedHarnesses());
     write(m_isReturning, hasExistingInstall());
     write(m_existing, m_isReturning ? readExistingHarnesses() : QList<ExistingHarness>{});
-    setScreen(m_operations->nodeVersion() ? Screen::Welcome : Screen::NoNode);
+    write(m_checking, true);
+    whenDone(this, m_operations->nodeVersion(),
+             [this](const NodeVersion& version) { nodeAnswered(version); });
 }
 
-void RootView::onManage() { setScreen(Screen::Questions); }
+void RootView::nodeAnswered(const NodeVersion& version)
+{
+    // One change: the screen that shows the answer is never drawn as still checking.
+    m_checking = false;
+    const Screen next = version ? Screen::Welcome : Screen::NoNode;
+    const bool screenChanged = next != m_screen;
+    m_screen = next;
+    emit changed(screenChanged);
+}
+
+void RootView::onRefresh()
+{
+    if (!m_checking)
+        runUpdate();
+}
+
+void RootView::onManage()
+{
+    if (!m_checking)
+        setScreen(Screen::Questions);
+}
 
 void RootView::onRecheck()
 {
+    if (m_checking)
+        return;
     write(m_rechecked, true);
     preflight();
+}
+
+void RootView::onInstall(const InstallAnswers& answers)
+{
+    if (!m_checking)
+        runInstall(answers);
 }
 
 void RootView::onRetry() { setScreen(Screen::Welcome); }
@@ -79,7 +111,7 @@ void RootView::runInstall(const InstallAnswers& answers)
     write(m_statusText, m_isReturning ? updatingText : installingText);
     setScreen(Screen::Installing);
     const QStringList chosen = answers.harnesses;
-    whenRunEnds(this, m_operations->runInstall(answers), [this, chosen](const RunResult& result) {
+    whenDone(this, m_operations->runInstall(answers), [this, chosen](const RunResult& result) {
         finishRun(result, chosen, installFallback);
     });
 }
@@ -88,7 +120,7 @@ void RootView::runUpdate()
 {
     write(m_statusText, updatingText);
     setScreen(Screen::Installing);
-    whenRunEnds(this, m_operations->runUpdate(), [this](const RunResult& result) {
+    whenDone(this, m_operations->runUpdate(), [this](const RunResult& result) {
         // The tools the earlier install manages, as the flow knows them when the run ends.
         QStringList managed;
         for (const ExistingHarness& harness : m_existing)

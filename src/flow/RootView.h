@@ -42,22 +42,21 @@ public:
     const QString& statusText() const { return m_statusText; }
     const QString& errorText() const { return m_errorText; }
     const QStringList& launchedHarnessIds() const { return m_launchedHarnessIds; }
+    // The Node.js check of a preflight is running; the screen shown is not yet its answer.
+    bool checking() const { return m_checking; }
 
-    WelcomeData welcomeData() const { return {m_detected, m_isReturning}; }
-    NoNodeData noNodeData() const { return {m_rechecked}; }
+    WelcomeData welcomeData() const { return {m_detected, m_isReturning, m_checking}; }
+    NoNodeData noNodeData() const { return {m_rechecked, m_checking}; }
     QuestionsData questionsData() const { return {m_detected, m_existing}; }
     InstallingData installingData() const { return {m_statusText}; }
     LaunchedData launchedData() const { return {m_isReturning, m_launchedHarnessIds}; }
     FailedData failedData() const { return {m_errorText}; }
 
-    // Detects the tools, reads an earlier install (the manifest only when it exists) and asks for
-    // Node.js, then shows the welcome screen, or the Node-missing screen when Node.js is not found.
-    // Synchronous; never fails.
+    // Detects the tools and reads an earlier install (the manifest only when it exists) at once,
+    // then starts the Node.js check and returns with checking() true. Its answer, from the event
+    // loop, sets checking() false and shows the welcome screen, or the Node-missing screen when
+    // Node.js is not found, in one change. Never fails; ignored while a check is running.
     void preflight();
-
-    // True when preflight() would answer at once: the Node.js check has its answer already. Lets
-    // the window run it before its first paint, so the first picture already shows the results.
-    bool preflightIsReady() const { return m_operations->nodeVersionReady(); }
 
     // Hand a run to the operations and show the progress screen; the run's end shows the success
     // or the failure screen. Return at once.
@@ -68,11 +67,12 @@ public:
     // output, or the fallback and " You can try again." when there is none to show.
     static QString describe(const RunError& error, const QString& fallback);
 
-    // The screens' actions.
-    void onRefresh() { runUpdate(); }
+    // The screens' actions. While a check runs none but onRetry has an effect: the screen's
+    // controls are disabled then, and nothing given in that time may act on what comes after.
+    void onRefresh();
     void onManage();
     void onRecheck();
-    void onInstall(const InstallAnswers& answers) { runInstall(answers); }
+    void onInstall(const InstallAnswers& answers);
     void onRetry();
 
 signals:
@@ -81,6 +81,7 @@ signals:
 private:
     template <typename T> void write(T& field, const T& value);
     void setScreen(Screen screen);
+    void nodeAnswered(const NodeVersion& version);
     void finishRun(const RunResult& result, const QStringList& launchedIds,
                    const QString& fallback);
 
@@ -94,6 +95,7 @@ private:
     QString m_statusText;
     QString m_errorText;
     QStringList m_launchedHarnessIds;
+    bool m_checking = false;
 };
 
 } // namespace corvane

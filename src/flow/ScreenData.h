@@ -14,9 +14,11 @@ namespace corvane {
 struct WelcomeData {
     QList<Harness> detected;  // tools found on this machine, in catalog order
     bool isReturning = false; // Corvane is already installed
+    bool checking = false;    // the Node.js check is running: no action yet
 };
 struct NoNodeData {
     bool rechecked = false; // "Check again" has been pressed at least once
+    bool checking = false;  // a new check is running: no action yet
 };
 struct QuestionsData {
     QList<Harness> detected;

@@ -35,9 +35,22 @@ Setup::~Setup() { endAllRuns(); }
 
 void Setup::removeStaleAnswersFiles() { AnswersFile::removeStale(m_config.tempFolder); }
 
-std::optional<QString> Setup::nodeVersion(std::chrono::milliseconds bound)
+QFuture<std::optional<QString>> Setup::nodeVersion(std::chrono::milliseconds bound)
 {
-    return NodeCheck(bound).result();
+    auto promise = std::make_shared<QPromise<std::optional<QString>>>();
+    promise->start();
+    auto* check = new NodeCheck(bound, this);
+    m_checks.append(check);
+    // The promise lives in the connection: a check deleted unanswered cancels its future.
+    connect(check, &NodeCheck::answered, this,
+            [this, check, promise](const std::optional<QString>& version) {
+                m_checks.removeOne(check);
+                check->deleteLater();
+                promise->addResult(version);
+                promise->finish();
+            });
+    check->start();
+    return promise->future();
 }
 
 QFuture<RunResult> Setup::runViaPty(const QStringList& arguments)
@@ -98,6 +111,7 @@ QFuture<RunResult> Setup::settledLater(const RunResult& result)
 
 void Setup::endAllRuns()
 {
+    qDeleteAll(std::exchange(m_checks, {}));
     const QList<PtyRun*> runs = std::exchange(m_runs, {});
     for (PtyRun* run : runs) {
         run->stop(stopGrace);

@@ -16,6 +16,7 @@
 namespace corvane {
 
 class AnswersFile;
+class NodeCheck;
 class PtyRun;
 
 // Where the runner finds its wrapper and puts its answers files.
@@ -49,11 +50,11 @@ public:
     // of another copy holds locked. Call once as the program starts.
     void removeStaleAnswersFiles();
 
-    // The Node.js version the user's interactive login shell reports (e.g. "v20.11.1"), or nothing
-    // when node is not found there, the shell cannot start, its output does not begin with "v",
-    // or it has not answered within `bound` (the shell's session is then killed). Synchronous;
-    // the shell reads its standard input from the null device (see NodeCheck).
-    static std::optional<QString> nodeVersion(std::chrono::milliseconds bound = nodeCheckBound);
+    // Asks the user's interactive login shell for the Node.js version (see NodeCheck) and returns
+    // at once. The future gets one result on this thread: the version (e.g. "v20.11.1"), or
+    // nothing when node is not found there, the shell cannot start or it has not answered within
+    // `bound`. endAllRuns() and destruction end a live check's session and cancel its future.
+    QFuture<std::optional<QString>> nodeVersion(std::chrono::milliseconds bound = nodeCheckBound);
 
     // Runs arguments as one quoted command line in the user's login shell ("-ilc") under a
     // pseudo-terminal of 80 × 24 with TERM set, output and errors merged, input from the null
@@ -72,8 +73,8 @@ public:
     // Runs the updater; no answers file.
     QFuture<RunResult> runUpdate();
 
-    // Ends every live run now (see PtyRun::stop()); their futures are cancelled. Blocks for
-    // stopGrace and a little more at most.
+    // Ends every live run and Node.js check now (see PtyRun::stop()); their futures are
+    // cancelled. Blocks for stopGrace and a little more at most.
     void endAllRuns();
 
 private:
@@ -82,6 +83,7 @@ private:
 
     RunnerConfig m_config;
     QList<PtyRun*> m_runs;
+    QList<NodeCheck*> m_checks;
 };
 
 } // namespace corvane

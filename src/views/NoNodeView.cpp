@@ -3,9 +3,8 @@
 #include "Look.h"
 #include "PushButton.h"
 #include "ScreenColumn.h"
+#include "Spinner.h"
 #include "TextLabel.h"
-
-#include <QHBoxLayout>
 
 namespace corvane {
 
@@ -29,24 +28,20 @@ NoNodeView::NoNodeView(const NoNodeData& record, Action onRecheck, UrlOpener ope
     column->addIndented(
         new TextLabel(explanation(), 13, QFont::Normal, look::Level::Secondary, this));
 
-    auto* row = new QHBoxLayout;
-    row->setSpacing(10 - 2 * look::focusRingMargin);
-    row->addStretch(1);
-    auto* recheck = new PushButton(u"Check again"_s, PushButton::Kind::Standard, this);
-    row->addWidget(recheck, 0, Qt::AlignVCenter);
-    auto* getNode = new PushButton(u"Get Node.js"_s, PushButton::Kind::Prominent, this);
-    getNode->setMinimumLabelWidth(88);
-    row->addWidget(getNode, 0, Qt::AlignVCenter);
-    row->addStretch(1);
-    column->addLayout(row);
+    m_recheck = new PushButton(u"Check again"_s, PushButton::Kind::Standard, this);
+    m_getNode = new PushButton(u"Get Node.js"_s, PushButton::Kind::Prominent, this);
+    m_getNode->setMinimumLabelWidth(88);
+    m_sign = Spinner::checkingSign(this);
+    column->addLayout(
+        Spinner::rowWithSign(m_sign, {m_recheck, m_getNode}, 10 - 2 * look::focusRingMargin));
 
     column->addSpacing(10 - look::focusRingMargin);
     m_recheckLine = new TextLabel(QString(), 11, QFont::Normal, look::Level::Tertiary, this);
     column->addWidget(m_recheckLine);
     column->addSpacing(26);
 
-    connect(recheck, &QPushButton::clicked, this, [onRecheck] { onRecheck(); });
-    connect(getNode, &QPushButton::clicked, this, [openUrl] { openUrl(downloadUrl()); });
+    connect(m_recheck, &QPushButton::clicked, this, [onRecheck] { onRecheck(); });
+    connect(m_getNode, &QPushButton::clicked, this, [openUrl] { openUrl(downloadUrl()); });
 
     setData(record);
 }
@@ -55,6 +50,10 @@ void NoNodeView::setData(const NoNodeData& record)
 {
     // A space keeps the line's height before the first recheck.
     m_recheckLine->setText(record.rechecked ? u"Still not finding Node.js."_s : u" "_s);
+    // Both wait for the check: a second press would otherwise land on the next button.
+    m_recheck->setEnabled(!record.checking);
+    m_getNode->setEnabled(!record.checking);
+    m_sign->setVisible(record.checking);
 }
 
 QString NoNodeView::explanation(QStringView machine)

@@ -2,6 +2,7 @@
 
 #include "Look.h"
 
+#include <QHBoxLayout>
 #include <QPainter>
 
 #include <cmath>
@@ -10,12 +11,12 @@ namespace corvane {
 
 namespace {
 constexpr int spokes = 12;
-constexpr int side = 32;
 constexpr int turnMs = 1000; // one full turn
 } // namespace
 
-Spinner::Spinner(QWidget* parent)
+Spinner::Spinner(QWidget* parent, int side)
     : QProgressBar(parent)
+    , m_side(side)
 {
     setRange(0, 0);
     setTextVisible(false);
@@ -27,7 +28,32 @@ Spinner::Spinner(QWidget* parent)
     });
 }
 
-QSize Spinner::sizeHint() const { return {side, side}; }
+QSize Spinner::sizeHint() const { return {m_side, m_side}; }
+
+Spinner* Spinner::checkingSign(QWidget* parent)
+{
+    auto* sign = new Spinner(parent, small);
+    sign->setAccessibleName(QStringLiteral("Checking for Node.js\u2026"));
+    QSizePolicy policy = sign->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    sign->setSizePolicy(policy);
+    sign->hide();
+    return sign;
+}
+
+QHBoxLayout* Spinner::rowWithSign(Spinner* sign, const QList<QWidget*>& controls, int spacing)
+{
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(spacing);
+    row->addStretch(1);
+    row->addWidget(sign, 0, Qt::AlignVCenter);
+    for (QWidget* control : controls)
+        row->addWidget(control, 0, Qt::AlignVCenter);
+    row->addSpacing(sign->sizeHint().width());
+    row->addStretch(1);
+    return row;
+}
 
 void Spinner::showEvent(QShowEvent* event)
 {

@@ -5,6 +5,7 @@
 #include "LinkButton.h"
 #include "PushButton.h"
 #include "ScreenColumn.h"
+#include "Spinner.h"
 #include "TextLabel.h"
 
 #include "model/CorvaneCli.h"
@@ -19,6 +20,7 @@ namespace {
 constexpr int primaryLabelWidth = 96;
 // Controls keep a margin for their focus ring; gaps are measured between what is drawn.
 constexpr int linkInset = 5;
+constexpr int signGap = 8;
 } // namespace
 
 WelcomeView::WelcomeView(const WelcomeData& record, Action onRefresh, Action onManage,
@@ -46,7 +48,8 @@ WelcomeView::WelcomeView(const WelcomeData& record, Action onRefresh, Action onM
     newLayout->setContentsMargins(0, 0, 0, 0);
     m_start = new PushButton(u"Start setup"_s, PushButton::Kind::Standard, m_newButtons);
     m_start->setMinimumLabelWidth(primaryLabelWidth);
-    newLayout->addWidget(m_start, 0, Qt::AlignHCenter);
+    m_newSign = Spinner::checkingSign(m_newButtons);
+    newLayout->addLayout(Spinner::rowWithSign(m_newSign, {m_start}, signGap));
     column->addWidget(m_newButtons);
 
     m_returningButtons = new QWidget(this);
@@ -55,20 +58,21 @@ WelcomeView::WelcomeView(const WelcomeData& record, Action onRefresh, Action onM
     returningLayout->setSpacing(10 - look::focusRingMargin - linkInset);
     m_update = new PushButton(u"Update Version"_s, PushButton::Kind::Standard, m_returningButtons);
     m_update->setMinimumLabelWidth(primaryLabelWidth);
-    returningLayout->addWidget(m_update, 0, Qt::AlignHCenter);
-    auto* change = new LinkButton(u"Change tools or funding"_s, 12, m_returningButtons);
-    returningLayout->addWidget(change, 0, Qt::AlignHCenter);
+    m_returningSign = Spinner::checkingSign(m_returningButtons);
+    returningLayout->addLayout(Spinner::rowWithSign(m_returningSign, {m_update}, signGap));
+    m_change = new LinkButton(u"Change tools or funding"_s, 12, m_returningButtons);
+    returningLayout->addWidget(m_change, 0, Qt::AlignHCenter);
     column->addWidget(m_returningButtons);
 
     column->addSpacing(12 - look::focusRingMargin - linkInset);
-    auto* learnMore = new LinkButton(u"Learn more about Corvane"_s, 11, this);
-    column->addCentred(learnMore);
+    m_learnMore = new LinkButton(u"Learn more about Corvane"_s, 11, this);
+    column->addCentred(m_learnMore);
     column->addSpacing(22 - linkInset);
 
     connect(m_start, &QPushButton::clicked, this, [onManage] { onManage(); });
     connect(m_update, &QPushButton::clicked, this, [onRefresh] { onRefresh(); });
-    connect(change, &QPushButton::clicked, this, [onManage] { onManage(); });
-    connect(learnMore, &QPushButton::clicked, this,
+    connect(m_change, &QPushButton::clicked, this, [onManage] { onManage(); });
+    connect(m_learnMore, &QPushButton::clicked, this,
             [openUrl] { openUrl(QUrl(cli::homePage.toString())); });
 
     setData(record);
@@ -86,7 +90,13 @@ void WelcomeView::setData(const WelcomeData& record)
     m_newButtons->setVisible(!record.isReturning);
     m_returningButtons->setVisible(record.isReturning);
     setDefaultAction(this, primary);
-    if (focusLeaves)
+    // Until Node.js has answered, nothing here may act: the answer may replace this screen.
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{m_start, m_update, m_change, m_learnMore})
+        control->setEnabled(!record.checking);
+    m_newSign->setVisible(record.checking && !record.isReturning);
+    m_returningSign->setVisible(record.checking && record.isReturning);
+    if (focusLeaves && primary->isEnabled())
         primary->setFocus(Qt::OtherFocusReason);
 }
 

@@ -11,12 +11,15 @@ namespace corvane {
 
 class LinkButton;
 class PushButton;
+class Spinner;
 class TextLabel;
 
 // The first screen: the app mark, a greeting, what was found on this machine, and the first step.
 // A new user gets "Start setup" (onManage); a returning user gets "Update Version" (onRefresh) and
 // the link "Change tools or funding" (onManage). The visible primary button is the screen's
-// default action. "Learn more about Corvane" opens the package's page through openUrl.
+// default action. "Learn more about Corvane" opens the package's page through openUrl. While the
+// record says the Node.js check runs, every control is disabled (Return does nothing) and a small
+// spinner beside the primary button says so.
 class WelcomeView : public QWidget {
     Q_OBJECT
 public:
@@ -37,6 +40,10 @@ private:
     QWidget* m_returningButtons;
     PushButton* m_start;
     PushButton* m_update;
+    LinkButton* m_change;
+    LinkButton* m_learnMore;
+    Spinner* m_newSign;
+    Spinner* m_returningSign;
 };
 
 } // namespace corvane

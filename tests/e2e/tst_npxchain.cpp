@@ -153,6 +153,8 @@ void TestNpxChain::startFlow()
     // The app's own wiring: the system's script and temporary folder, real operations.
     m_flow = std::make_unique<RootView>();
     m_flow->preflight();
+    QVERIFY2(QTest::qWaitFor([this] { return !m_flow->checking(); }, 15000),
+             "Node.js was not checked in time");
 }
 
 void TestNpxChain::waitForRunEnd(int boundMs)
@@ -173,6 +175,7 @@ QStringList TestNpxChain::answersFiles() const
 
 QList<ExistingHarness> TestNpxChain::preflightOfNextStart()
 {
+    // The file checks are in at once; the Node.js check is not needed here.
     RootView next;
     next.preflight();
     if (!next.isReturning())
