@@ -50,7 +50,8 @@ QHBoxLayout* Spinner::rowWithSign(Spinner* sign, const QList<QWidget*>& controls
     row->addWidget(sign, 0, Qt::AlignVCenter);
     for (QWidget* control : controls)
         row->addWidget(control, 0, Qt::AlignVCenter);
-    row->addSpacing(sign->sizeHint().width());
+    // A layout puts no spacing beside a spacer: this one makes up for the sign's.
+    row->addSpacing(sign->sizeHint().width() + spacing);
     row->addStretch(1);
     return row;
 }
