@@ -67,7 +67,8 @@ cleanup() {
         umount "${mounts[i]}" 2>/dev/null || umount --lazy "${mounts[i]}" ||
             say "could not unmount ${mounts[i]}"
     done
-    if grep -q " $run[/ ]" /proc/self/mounts; then
+    if awk -v run="$run" '$2 == run || index($2, run "/") == 1 { found = 1 } END { exit !found }' \
+        /proc/self/mounts; then
         say "something is still mounted under $run; it is left in place"
         status=1
     else
