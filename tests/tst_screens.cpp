@@ -5,6 +5,7 @@
 #include "views/FailedView.h"
 #include "views/InstallingView.h"
 #include "views/LaunchedView.h"
+#include "views/Look.h"
 #include "views/NoNodeView.h"
 #include "views/Spinner.h"
 #include "views/TerminalCommandRow.h"
@@ -117,6 +118,8 @@ private slots:
     void accessibility();
     void appMarkFillsItsArea_data();
     void appMarkFillsItsArea();
+    void darkPalettesStayLegible_data();
+    void darkPalettesStayLegible();
 };
 
 void TestScreens::welcomeTexts_data()
@@ -622,6 +625,60 @@ void TestScreens::appMarkFillsItsArea()
     const qreal inkWidth = inkRight - inkLeft + 1;
     QVERIFY2(inkWidth > 0.25 * w && inkWidth < 0.5 * w, qPrintable(QString::number(inkWidth)));
     QVERIFY(std::abs((inkLeft + inkRight) / 2.0 - (w - 1) / 2.0) < 0.05 * w + 1);
+}
+
+namespace {
+
+// The contrast ratio of the web's accessibility guidelines, with color composited over background.
+qreal contrast(QColor color, const QColor& background)
+{
+    const qreal a = color.alphaF();
+    color = QColor::fromRgbF(float(a * color.redF() + (1 - a) * background.redF()),
+                             float(a * color.greenF() + (1 - a) * background.greenF()),
+                             float(a * color.blueF() + (1 - a) * background.blueF()));
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](qreal v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const auto [dark, light] = std::minmax(luminance(color), luminance(background));
+    return (light + 0.05) / (dark + 0.05);
+}
+
+} // namespace
+
+void TestScreens::darkPalettesStayLegible_data()
+{
+    QTest::addColumn<QColor>("window");
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<QColor>("highlight");
+    QTest::newRow("Adwaita dark") << QColor(0x35, 0x35, 0x35) << QColor(0xee, 0xee, 0xec)
+                                  << QColor(0x15, 0x53, 0x9e);
+    QTest::newRow("black, navy highlight")
+        << QColor(Qt::black) << QColor(Qt::white) << QColor(0x00, 0x00, 0x80);
+    QTest::newRow("light: the highlight as it is")
+        << QColor(0xef, 0xef, 0xef) << QColor(Qt::black) << QColor(0x30, 0x8c, 0xc6);
+}
+
+void TestScreens::darkPalettesStayLegible()
+{
+    QFETCH(QColor, window);
+    QFETCH(QColor, text);
+    QFETCH(QColor, highlight);
+    QPalette palette(text, window, window, window, window, text, text, window, window);
+    palette.setColor(QPalette::Highlight, highlight);
+    if (!look::isDark(palette)) {
+        QCOMPARE(look::accent(palette), highlight);
+        QCOMPARE(look::accentText(palette), highlight);
+        return;
+    }
+    // Marks and fills 3:1 against the window, links and secondary text 4.5:1, still blue.
+    QVERIFY(contrast(look::accent(palette), window) >= 3.0);
+    QVERIFY(contrast(look::accentText(palette), window) >= 4.5);
+    QCOMPARE(look::accentText(palette).hslHue(), highlight.hslHue());
+    QVERIFY(contrast(look::label(palette, look::Level::Secondary), window) >= 4.5);
+    QVERIFY(contrast(look::label(palette, look::Level::Tertiary), window) >= 3.0);
 }
 
 QTEST_MAIN(TestScreens)

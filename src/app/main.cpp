@@ -1,4 +1,5 @@
 // Corvane Setup: one window that installs and configures Corvane.
+#include "AppIdentity.h"
 #include "QuitOnSignals.h"
 #include "ReadyMark.h"
 #include "SetupWindow.h"
@@ -17,6 +18,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("corvane-setup"));
     QApplication::setApplicationDisplayName(QStringLiteral("Corvane Setup"));
+    // Docks and task bars group the window under the desktop entry of this name, with its icon.
+    QApplication::setDesktopFileName(appId());
+    QApplication::setWindowIcon(appIcon());
     QuitOnSignals quitOnSignals;
 
     // A second start only brings the running wizard to the front; nothing is wrong.

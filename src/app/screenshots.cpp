@@ -1,4 +1,5 @@
-// Renders every screen, as the window shows it, to PNG files at device pixel ratios 1 and 2.
+// Renders every screen, as the window shows it, to PNG files at device pixel ratios 1 and 2: in
+// the default palette into <folder>, then in a dark one into <folder>/dark.
 //   corvane-screenshots <folder>
 #include "SetupWindow.h"
 #include "WindowPlatform.h"
@@ -85,21 +86,32 @@ bool saveScreen(QWidget* view, const QDir& folder, const QString& name,
     return saved;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// A dark palette with the colours of GNOME's Adwaita-dark, as Qt's GTK platform theme passes
+// them on.
+QPalette darkPalette()
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: corvane-screenshots <folder>\n");
-        return 2;
-    }
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    const QColor window(0x35, 0x35, 0x35);
+    const QColor base(0x2d, 0x2d, 0x2d);
+    const QColor text(0xee, 0xee, 0xec);
+    QPalette palette(text, window, window.lighter(130), window.darker(160), window.darker(120),
+                     text, Qt::white, base, window);
+    palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+    palette.setColor(QPalette::Highlight, QColor(0x15, 0x53, 0x9e));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, QColor(0x35, 0x84, 0xe4));
+    palette.setColor(QPalette::PlaceholderText, QColor(0x91, 0x91, 0x90));
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, QColor(0x91, 0x91, 0x90));
+    return palette;
+}
+
+bool saveScreens(const QDir& folder)
+{
     if (!QDir().mkpath(folder.path())) {
-        std::fprintf(stderr, "corvane-screenshots: cannot create %s\n", argv[1]);
-        return 1;
+        std::fprintf(stderr, "corvane-screenshots: cannot create %s\n", qPrintable(folder.path()));
+        return false;
     }
 
     const Action nothing = [] {};
@@ -152,5 +164,23 @@ int main(int argc, char** argv)
         folder, u"failure"_s);
     ok &= saveScreen(new FailedView({u"Update didn't finish. You can try again."_s}, nothing),
                      folder, u"failure-short"_s);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: corvane-screenshots <folder>\n");
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    bool ok = saveScreens(folder);
+    QApplication::setPalette(darkPalette());
+    ok &= saveScreens(QDir(folder.filePath(u"dark"_s)));
     return ok ? 0 : 1;
 }

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace corvane {
 
 namespace {
@@ -62,12 +64,12 @@ void AppMark::resizeEvent(QResizeEvent* event)
     }
 }
 
-void AppMark::paintEvent(QPaintEvent*)
+void AppMark::paint(QPainter& painter, const QRectF& square)
 {
-    const qreal s = width();
-    QPainter painter(this);
+    const qreal s = square.width();
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillPath(look::continuousRoundedRect(rect(), 0.22 * s), squareColor);
+    painter.fillPath(look::continuousRoundedRect(square, 0.22 * s), squareColor);
 
     // Centred on the letter's own outline, not on its line box, so it sits in the optical middle.
     // Outlined large and scaled down, so the letter follows the width smoothly.
@@ -76,8 +78,22 @@ void AppMark::paintEvent(QPaintEvent*)
     outline.addText(0, 0, letterFont(outlineSize), QStringLiteral("C"));
     QPainterPath letter =
         QTransform::fromScale(0.56 * s / outlineSize, 0.56 * s / outlineSize).map(outline);
-    letter.translate(QRectF(rect()).center() - letter.boundingRect().center());
+    letter.translate(square.center() - letter.boundingRect().center());
     painter.fillPath(letter, letterColor);
+    painter.restore();
+}
+
+void AppMark::paintIcon(QPainter& painter, const QRect& area)
+{
+    const int side = std::min(area.width(), area.height());
+    const int inset = std::max(1, (side + 8) / 16);
+    paint(painter, QRectF(area.x() + inset, area.y() + inset, side - 2 * inset, side - 2 * inset));
+}
+
+void AppMark::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    paint(painter, QRectF(rect()));
 }
 
 } // namespace corvane

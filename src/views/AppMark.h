@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QPainter;
+
 namespace corvane {
 
 // The product's logo, drawn in code: a brick-red square with continuous rounded corners, a capital
@@ -16,6 +18,14 @@ public:
 
     // The face the letter is drawn in, chosen once.
     static QFont letterFont(int pixelSize);
+
+    // Paints the square and its letter, without the shadow, filling square.
+    static void paint(QPainter& painter, const QRectF& square);
+
+    // Paints the mark as an application icon filling area, a square: inset by a sixteenth of the
+    // side (at least a pixel) on each side, as icon themes draw square icons, with whole-pixel
+    // edges and no shadow. The installed icons and the window icon are drawn by this.
+    static void paintIcon(QPainter& painter, const QRect& area);
 
     QSize sizeHint() const override { return {76, 76}; }
 

@@ -49,7 +49,7 @@ void LinkButton::paintEvent(QPaintEvent*)
     QFont f = font();
     f.setUnderline(underMouse() && isEnabled());
     painter.setFont(f);
-    QColor color = look::accent(palette());
+    QColor color = look::accentText(palette());
     if (isDown())
         color = color.darker(130);
     if (!isEnabled())

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace corvane {
 
@@ -29,20 +30,73 @@ QFont monospaceFont(int pixelSize, QFont::Weight weight)
     return f;
 }
 
+namespace {
+
+constexpr qreal lightOpacity[] = {0.85, 0.50, 0.26, 0.10};
+// Light text thinned by transparency on a dark window reads fainter than the same contrast in
+// dark text, so the middle levels are a little stronger there.
+constexpr qreal darkOpacity[] = {0.85, 0.60, 0.40, 0.10};
+
+QColor withOpacity(const QColor& base, qreal opacity)
+{
+    QColor c = base;
+    c.setAlphaF(static_cast<float>(base.alphaF() * opacity));
+    return c;
+}
+
+// Relative luminance and contrast ratio as the web's accessibility guidelines define them.
+qreal luminance(const QColor& color)
+{
+    const auto linear = [](float channel) {
+        return channel <= 0.03928f ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
+           0.0722 * linear(color.blueF());
+}
+
+qreal contrast(const QColor& a, const QColor& b)
+{
+    const auto [dark, light] = std::minmax(luminance(a), luminance(b));
+    return (light + 0.05) / (dark + 0.05);
+}
+
+// color, lightened in its own hue on a dark palette until it stands out from the window colour by
+// ratio. A light palette's colour is returned as it is.
+QColor standingOut(const QPalette& palette, QColor color, qreal ratio)
+{
+    if (!isDark(palette))
+        return color;
+    const QColor window = palette.color(QPalette::Window);
+    while (contrast(color, window) < ratio && color.lightnessF() < 0.95f) {
+        color = QColor::fromHslF(color.hslHueF(), color.hslSaturationF(),
+                                 std::min(1.0f, color.lightnessF() + 0.02f), color.alphaF());
+    }
+    return color.toRgb();
+}
+
+} // namespace
+
 QColor level(const QColor& base, Level level)
 {
-    static constexpr qreal opacity[] = {0.85, 0.50, 0.26, 0.10};
-    QColor c = base;
-    c.setAlphaF(static_cast<float>(base.alphaF() * opacity[static_cast<int>(level)]));
-    return c;
+    return withOpacity(base, lightOpacity[static_cast<int>(level)]);
 }
 
 QColor label(const QPalette& palette, Level lvl)
 {
-    return level(palette.color(QPalette::WindowText), lvl);
+    const qreal* opacity = isDark(palette) ? darkOpacity : lightOpacity;
+    return withOpacity(palette.color(QPalette::WindowText), opacity[static_cast<int>(lvl)]);
 }
 
-QColor accent(const QPalette& palette) { return palette.color(QPalette::Highlight); }
+// 3:1 is what controls and marks need to be told apart from their background; text needs 4.5:1.
+QColor accent(const QPalette& palette)
+{
+    return standingOut(palette, palette.color(QPalette::Highlight), 3.0);
+}
+
+QColor accentText(const QPalette& palette)
+{
+    return standingOut(palette, palette.color(QPalette::Highlight), 4.5);
+}
 
 bool isDark(const QPalette& palette) { return palette.color(QPalette::Window).lightness() < 128; }
 

@@ -24,16 +24,21 @@ QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 QFont monospaceFont(int pixelSize, QFont::Weight weight = QFont::Normal);
 
 // Label colour levels, from the strongest to the faintest: the text colour at about 85 %, 50 %,
-// 26 % and 10 % opacity, so that a dark theme works as well as a light one.
+// 26 % and 10 % opacity (85 %, 60 %, 40 % and 10 % on a dark palette, where light text thinned by
+// transparency reads fainter), so that a dark theme works as well as a light one.
 enum class Level { Primary, Secondary, Tertiary, Quaternary };
 
-// base at the opacity of a level.
+// base at the opacity of a level, as on a light palette.
 QColor level(const QColor& base, Level level);
 
 // The palette's text colour at a level.
 QColor label(const QPalette& palette, Level level);
 
-QColor accent(const QPalette& palette);    // the palette's highlight
+// The palette's highlight, for fills, rings and marks. On a dark palette a highlight too dark to
+// tell apart from the window (below 3:1) is lightened in its own hue until it can be.
+QColor accent(const QPalette& palette);
+// The highlight for text on the window: lightened likewise on a dark palette, to 4.5:1.
+QColor accentText(const QPalette& palette);
 QColor green(const QPalette& palette);     // the standard green, a shade lighter on dark themes
 QColor separator(const QPalette& palette); // thin lines and borders
 
