@@ -7,6 +7,7 @@
 #include "views/LaunchedView.h"
 #include "views/NoNodeView.h"
 #include "views/Spinner.h"
+#include "views/SymbolView.h"
 #include "views/TerminalCommandRow.h"
 #include "views/TextLabel.h"
 #include "views/WelcomeView.h"

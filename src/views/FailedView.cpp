@@ -1,7 +1,9 @@
 #include "FailedView.h"
 
+#include "LinkButton.h"
 #include "Look.h"
 #include "ScreenColumn.h"
+#include "SymbolView.h"
 #include "TextLabel.h"
 
 #include <QResizeEvent>

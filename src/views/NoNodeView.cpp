@@ -3,6 +3,7 @@
 #include "Look.h"
 #include "PushButton.h"
 #include "ScreenColumn.h"
+#include "SymbolView.h"
 #include "TextLabel.h"
 
 #include <QHBoxLayout>

@@ -16,9 +16,8 @@ namespace corvane {
 using namespace Qt::StringLiterals;
 
 namespace {
-constexpr int primaryLabelWidth = 96;
 // Controls keep a margin for their focus ring; gaps are measured between what is drawn.
-constexpr int linkInset = 5;
+constexpr int linkInset = LinkButton::inset;
 } // namespace
 
 WelcomeView::WelcomeView(const WelcomeData& record, Action onRefresh, Action onManage,
@@ -45,7 +44,7 @@ WelcomeView::WelcomeView(const WelcomeData& record, Action onRefresh, Action onM
     auto* newLayout = new QVBoxLayout(m_newButtons);
     newLayout->setContentsMargins(0, 0, 0, 0);
     m_start = new PushButton(u"Start setup"_s, PushButton::Kind::Standard, m_newButtons);
-    m_start->setMinimumLabelWidth(primaryLabelWidth);
+    m_start->setMinimumLabelWidth(PushButton::primaryLabelWidth);
     newLayout->addWidget(m_start, 0, Qt::AlignHCenter);
     column->addWidget(m_newButtons);
 
@@ -54,7 +53,7 @@ WelcomeView::WelcomeView(const WelcomeData& record, Action onRefresh, Action onM
     returningLayout->setContentsMargins(0, 0, 0, 0);
     returningLayout->setSpacing(10 - look::focusRingMargin - linkInset);
     m_update = new PushButton(u"Update Version"_s, PushButton::Kind::Standard, m_returningButtons);
-    m_update->setMinimumLabelWidth(primaryLabelWidth);
+    m_update->setMinimumLabelWidth(PushButton::primaryLabelWidth);
     returningLayout->addWidget(m_update, 0, Qt::AlignHCenter);
     auto* change = new LinkButton(u"Change tools or funding"_s, 12, m_returningButtons);
     returningLayout->addWidget(change, 0, Qt::AlignHCenter);
