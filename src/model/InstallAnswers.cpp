@@ -24,4 +24,14 @@ QByteArray InstallAnswers::toJson() const
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+QStringList InstallAnswers::keys() const
+{
+    QStringList present;
+    for (const std::optional<QString>& key : {anthropicApiKey, openaiApiKey, openrouterApiKey}) {
+        if (key)
+            present.append(*key);
+    }
+    return present;
+}
+
 } // namespace corvane
