@@ -490,6 +490,7 @@ void TestScreens::longTextsWrapAndStayReachable_data()
     QTest::newRow("more than the window holds") << u"error: something failed "_s.repeated(200);
     QTest::newRow("empty") << QString();
     QTest::newRow("a whole log on one line") << u"npm error \U0001F4A5 "_s.repeated(100000);
+    QTest::newRow("looks like HTML") << u"<title>502 Bad Gateway</title> &amp; R&D <b>"_s;
 }
 
 void TestScreens::longTextsWrapAndStayReachable()
@@ -504,8 +505,11 @@ void TestScreens::longTextsWrapAndStayReachable()
     QVERIFY(area);
     auto* label = qobject_cast<TextLabel*>(area->widget());
     QVERIFY(label);
+    // Drawn as plain text, and read out exactly as drawn.
+    QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), label->text());
     if (message.size() <= FailedView::shownLength) {
         QCOMPARE(label->text(), message);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
     } else {
         // Its beginning and its end, whole characters only.
         const QString shown = label->text();
