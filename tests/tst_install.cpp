@@ -381,41 +381,64 @@ void TestInstall::plantedPathsAreNeverWrittenThrough()
 
 void TestInstall::temporaryFolderFallsBack_data()
 {
+    QTest::addColumn<QString>("runtime");  // what XDG_RUNTIME_DIR names
     QTest::addColumn<QString>("tmpdir");   // relative to the test's folder unless absolute
-    QTest::addColumn<int>("runtimeMode");  // 0: XDG_RUNTIME_DIR unset
     QTest::addColumn<QString>("expected"); // relative to the test's folder unless absolute
-    QTest::newRow("usable") << u"tmp"_s << 0700 << u"tmp"_s;
-    QTest::newRow("missing") << u"missing"_s << 0700 << u"runtime"_s;
-    QTest::newRow("relative") << u"relative"_s << 0700 << u"runtime"_s;
-    QTest::newRow("a file") << u"file"_s << 0700 << u"runtime"_s;
-    QTest::newRow("not writable") << u"/proc/self"_s << 0700 << u"runtime"_s;
-    QTest::newRow("runtime folder open to others") << u"missing"_s << 0755 << u"/tmp"_s;
-    QTest::newRow("no runtime folder") << u"missing"_s << 0 << u"/tmp"_s;
+#ifdef Q_OS_MACOS
+    const QString private_ = u"tmp"_s; // TMPDIR is already the user's own there
+#else
+    const QString private_ = u"runtime"_s;
+#endif
+    QTest::newRow("runtime folder: ours, 0700") << u"ours 0700"_s << u"tmp"_s << private_;
+    QTest::newRow("runtime folder: missing") << u"missing"_s << u"tmp"_s << u"tmp"_s;
+    QTest::newRow("runtime folder: relative") << u"relative"_s << u"tmp"_s << u"tmp"_s;
+    QTest::newRow("runtime folder: ours, 0755") << u"ours 0755"_s << u"tmp"_s << u"tmp"_s;
+    QTest::newRow("runtime folder: another account's, 0700")
+        << u"another's 0700"_s << u"tmp"_s << u"tmp"_s;
+    QTest::newRow("runtime folder: a link to ours") << u"link"_s << u"tmp"_s << u"tmp"_s;
+    QTest::newRow("runtime folder: a link, a trailing slash") << u"link/"_s << u"tmp"_s << u"tmp"_s;
+    QTest::newRow("runtime folder: unset") << QString() << u"tmp"_s << u"tmp"_s;
+    QTest::newRow("TMPDIR missing") << QString() << u"missing"_s << u"/tmp"_s;
+    QTest::newRow("TMPDIR relative") << QString() << u"relative"_s << u"/tmp"_s;
+    QTest::newRow("TMPDIR a file") << QString() << u"file"_s << u"/tmp"_s;
+    QTest::newRow("TMPDIR not writable") << QString() << u"/proc/self"_s << u"/tmp"_s;
 }
 
 void TestInstall::temporaryFolderFallsBack()
 {
+    QFETCH(QString, runtime);
     QFETCH(QString, tmpdir);
-    QFETCH(int, runtimeMode);
     QFETCH(QString, expected);
     const QDir base(m_temp->path());
-    base.mkdir(u"tmp"_s);
-    base.mkdir(u"runtime"_s);
-    base.mkdir(u"relative"_s);
+    for (const QString& folder : {u"tmp"_s, u"relative"_s, u"runtime"_s})
+        base.mkdir(folder);
     QFile(base.filePath(u"file"_s)).open(QIODevice::WriteOnly);
-    QFile::setPermissions(base.filePath(u"runtime"_s),
-                          QFileDevice::Permissions::fromInt(runtimeMode == 0755 ? 0x7755 : 0x7700));
+    const QByteArray runtimePath = QFile::encodeName(base.filePath(u"runtime"_s));
+    const mode_t mode = runtime.endsWith(u"0755") ? 0755 : 0700;
+    QVERIFY(::chmod(runtimePath.constData(), mode) == 0);
+    if (runtime.startsWith(u"another's")) {
+        const passwd* nobody = ::getpwnam("nobody");
+        if (::geteuid() != 0 || !nobody)
+            QSKIP("giving a folder to another account needs root and a 'nobody' account");
+        QVERIFY(::chown(runtimePath.constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+    }
+    QVERIFY(QFile::link(base.filePath(u"runtime"_s), base.filePath(u"link"_s)));
     const QByteArray savedTmp = qgetenv("TMPDIR");
     const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
     const QString workingFolder = QDir::currentPath();
-    QDir::setCurrent(base.path()); // where a relative TMPDIR would resolve
+    QDir::setCurrent(base.path()); // where a relative folder would resolve
     qputenv("TMPDIR", QFile::encodeName(tmpdir == u"relative" || tmpdir.startsWith(u'/')
                                             ? tmpdir
                                             : base.filePath(tmpdir)));
-    if (runtimeMode == 0)
+    if (runtime.isNull())
         qunsetenv("XDG_RUNTIME_DIR");
+    else if (runtime == u"relative")
+        qputenv("XDG_RUNTIME_DIR", "runtime");
     else
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base.filePath(u"runtime"_s)));
+        qputenv("XDG_RUNTIME_DIR",
+                QFile::encodeName(base.filePath(runtime.startsWith(u"link") || runtime == u"missing"
+                                                    ? runtime
+                                                    : u"runtime"_s)));
     const QString folder = temporaryFolder();
     QDir::setCurrent(workingFolder);
     qputenv("TMPDIR", savedTmp);

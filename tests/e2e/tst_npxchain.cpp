@@ -5,6 +5,7 @@
 #include "flow/RootView.h"
 #include "model/QuestionsModel.h"
 #include "runner/Setup.h"
+#include "runner/TemporaryFolder.h"
 
 #include "support/LocalRegistry.h"
 #include "support/NpmHome.h"
@@ -170,7 +171,7 @@ QJsonObject TestNpxChain::readJson(const QString& relative) const
 
 QStringList TestNpxChain::answersFiles() const
 {
-    return QDir(m_home->tempPath()).entryList({u"corv_install_*"_s}, QDir::Files | QDir::Hidden);
+    return QDir(temporaryFolder()).entryList({u"corv_install_*"_s}, QDir::Files | QDir::Hidden);
 }
 
 QList<ExistingHarness> TestNpxChain::preflightOfNextStart()
