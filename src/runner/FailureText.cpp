@@ -48,8 +48,9 @@ bool tellsTheCause(QStringView message)
         return false; // "npm error", "npm error 404": a gap between paragraphs
     if (std::find(fields.begin(), fields.end(), words.first()) != fields.end())
         return false;
-    // The log pointer, "A complete log of this run can be found in: <path>" (npm 9 puts the path
-    // on a line of its own), and npm 7's verbose log's variant.
+    // The log pointer: "A complete log of this run can be found in: <path>", or its path alone on
+    // the next line (npm 9 and before, which named the log "…-debug.log" up to npm 6), or the
+    // notice that no log could be written.
     return !message.startsWith(u"A complete log of this run") &&
            !message.startsWith(u"Log files were not written") &&
            !message.endsWith(u"-debug-0.log") && !message.endsWith(u"-debug.log");
