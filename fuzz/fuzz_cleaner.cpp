@@ -4,10 +4,12 @@
 // carriage returns, each standing for a removed cursor move to the first column (so it never
 // grows); it is trimmed; it keeps no ESC that began a complete sequence; the failure line
 // is empty exactly when the text is, and otherwise is a non-blank piece of the text without a line
-// break after which only white space follows; the failure screen's text is that line.
+// break after which only white space follows; the failure screen's text is that line, or a line
+// of npm's error block that ends the text, or the fallback when that block names no cause.
 #include "FuzzCheck.h"
 
 #include "flow/RootView.h"
+#include "runner/FailureText.h"
 #include "runner/TerminalText.h"
 
 #include <cstddef>
@@ -108,9 +110,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                     "nothing visible follows the failure line", cleaned);
     }
 
+    const QString cause = failureLine(cleaned);
+    const bool npm = line.startsWith(u"npm error"_s) || line.startsWith(u"npm ERR!"_s);
+    fuzz::check(cause == line || (npm && (cause.isEmpty() || cleaned.contains(cause))),
+                "the failure text is the failure line, or a line of npm's closing block", cause);
     const QString shown =
         RootView::describe(SetupError::exitedWithStatus(1, cleaned), u"Setup didn't finish."_s);
-    fuzz::check(shown == (line.isEmpty() ? u"Setup didn't finish. You can try again."_s : line),
-                "the failure screen shows the failure line", shown);
+    fuzz::check(shown == (cause.isEmpty() ? u"Setup didn't finish. You can try again."_s : cause),
+                "the failure screen shows the failure text", shown);
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "views/Look.h"
 #include "views/NoNodeView.h"
 #include "views/Spinner.h"
+#include "views/SymbolView.h"
 #include "views/TerminalCommandRow.h"
 #include "views/TextLabel.h"
 #include "views/WelcomeView.h"
@@ -230,9 +231,13 @@ void TestScreens::buttonsAndLinks_data()
     QTest::newRow("check again") << noNode << u"Check again"_s << u"recheck"_s;
     QTest::newRow("get node") << noNode << u"Get Node.js"_s
                               << u"open https://nodejs.org/en/download"_s;
-    QTest::newRow("try again") << ViewMaker([](Intents& i) -> QWidget* {
-        return new FailedView({u"x"_s}, i.record(u"retry"_s));
-    }) << u"Try again"_s << u"retry"_s;
+    const ViewMaker failed = [](Intents& i) -> QWidget* {
+        return new FailedView({u"x"_s, u"npm error code E404\nx"_s}, i.record(u"retry"_s),
+                              [&i](const QString& text) { i.seen.append(u"copy "_s + text); });
+    };
+    QTest::newRow("try again") << failed << u"Try again"_s << u"retry"_s;
+    QTest::newRow("copy details") << failed << u"Copy details"_s
+                                  << u"copy npm error code E404\nx"_s;
     QTest::newRow("done") << ViewMaker([](Intents& i) -> QWidget* {
         return new LaunchedView({false, {u"codex"_s}}, i.record(u"done"_s), [](const QString&) {});
     }) << u"Done"_s << u"done"_s;
@@ -274,7 +279,8 @@ void TestScreens::returnKey_data()
                                 [&i](const QString& text) { i.seen.append(u"copy "_s + text); });
     };
     const ViewMaker failed = [](Intents& i) -> QWidget* {
-        return new FailedView({u"boom"_s}, i.record(u"retry"_s));
+        return new FailedView({u"boom"_s, u"boom"_s}, i.record(u"retry"_s),
+                              [&i](const QString& text) { i.seen.append(u"copy "_s + text); });
     };
     QTest::newRow("new user") << welcome(false) << QString() << QStringList{u"manage"_s};
     QTest::newRow("new user, on the link")
@@ -289,6 +295,8 @@ void TestScreens::returnKey_data()
     QTest::newRow("success, on a copy row")
         << launched << u"corv claude"_s << QStringList{u"done"_s};
     QTest::newRow("failure") << failed << QString() << QStringList{u"retry"_s};
+    QTest::newRow("failure, on copy details")
+        << failed << u"Copy details"_s << QStringList{u"retry"_s};
 }
 
 void TestScreens::returnKey()
@@ -485,20 +493,26 @@ void TestScreens::longTextsWrapAndStayReachable_data()
     QTest::newRow("more than the window holds") << u"error: something failed "_s.repeated(200);
     QTest::newRow("empty") << QString();
     QTest::newRow("a whole log on one line") << u"npm error \U0001F4A5 "_s.repeated(100000);
+    QTest::newRow("looks like HTML") << u"<title>502 Bad Gateway</title> &amp; R&D <b>"_s;
 }
 
 void TestScreens::longTextsWrapAndStayReachable()
 {
     QFETCH(QString, message);
-    FailedView view({message}, [] {});
+    FailedView view(
+        {message, {}}, [] {}, [](const QString&) {});
     present(&view);
+    QVERIFY(!button(&view, u"Copy details"_s)); // no details, no link
     view.layout()->activate();
     auto* area = view.findChild<QScrollArea*>();
     QVERIFY(area);
     auto* label = qobject_cast<TextLabel*>(area->widget());
     QVERIFY(label);
+    // Drawn as plain text, and read out exactly as drawn.
+    QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), label->text());
     if (message.size() <= FailedView::shownLength) {
         QCOMPARE(label->text(), message);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
     } else {
         // Its beginning and its end, whole characters only.
         const QString shown = label->text();
@@ -577,6 +591,14 @@ void TestScreens::accessibility()
     row->click();
     QCOMPARE(rowIface->text(QAccessible::Description), u"Copied"_s);
     QVERIFY(iface(button(&launched, u"Done"_s))->state().defaultButton);
+
+    FailedView failed(
+        {u"x"_s, u"x"_s}, [] {}, [](const QString&) {});
+    present(&failed);
+    QAccessibleInterface* copy = iface(button(&failed, u"Copy details"_s));
+    QCOMPARE(copy->role(), QAccessible::Button);
+    QCOMPARE(copy->text(QAccessible::Name), u"Copy details"_s);
+    QVERIFY(copy->state().focusable && !copy->state().defaultButton);
 
     InstallingView installing({u"Installing\u2026"_s});
     present(&installing);

@@ -140,6 +140,47 @@ void TestTerminalText::describe_data()
     QTest::newRow("trailing blank lines") << exited(u"error\n\n  \n\t\n"_s) << setup << u"error"_s;
     QTest::newRow("empty output") << exited(QString()) << setup << setupFailed;
     QTest::newRow("blank output") << exited(u" \r\n\r\n\t"_s) << update << updateFailed;
+    // npm's error blocks, as npm 11 prints them through the runner (tst_npxchain has the real
+    // ones), and as npm 9 and 10 did:
+    // the line that says what happened, never the fields, the advice or the pointer to the log.
+    const QString log = u"npm error A complete log of this run can be found in: "
+                        "/home/dev/.npm/_logs/2026-12-07T16_56_03_303Z-debug-0.log\r\n"_s;
+    const QString notFound =
+        u"npm error 404 Not Found - GET http://127.0.0.1:48731/corvane - no such package available"_s;
+    QTest::newRow("npm 11, not in the registry")
+        << exited(u"npm error code E404\r\n"_s + notFound +
+                  u"\r\nnpm error 404\r\nnpm error 404  The requested resource "
+                  "'corvane@latest' could not be found or you do not have permission to access "
+                  "it.\r\nnpm error 404\r\nnpm error 404 Note that you can also install from "
+                  "a\r\nnpm error 404 tarball, folder, http url, or git url.\r\n"_s +
+                  log)
+        << setup << notFound;
+    const QString timedOut = u"npm error network request to https://registry.npmjs.org/corvane "
+                             "failed, reason: connect ETIMEDOUT 104.16.0.35:443"_s;
+    QTest::newRow("npm 10, network")
+        << exited(u"npm error code ETIMEDOUT\nnpm error syscall connect\nnpm error errno "
+                  "ETIMEDOUT\n"_s +
+                  timedOut +
+                  u"\nnpm error network This is a problem related to network connectivity.\n"
+                  "npm error network In most cases you are behind a proxy or have bad network "
+                  "settings.\nnpm error network\nnpm error network If you are behind a proxy, "
+                  "please make sure that the\nnpm error network 'proxy' config is set properly.  "
+                  "See: 'npm help config'\n"_s +
+                  log)
+        << setup << timedOut;
+    QTest::newRow("npm 9")
+        << exited(u"npm ERR! code E404\nnpm ERR! 404 Not Found - GET https://registry.npmjs.org/"
+                  "corvane - Not found\nnpm ERR! 404\nnpm ERR! 404  'corvane@latest' is not in "
+                  "this registry.\nnpm ERR! 404 tarball, folder, http url, or git url.\n\nnpm "
+                  "ERR! A complete log of this run can be found in:\nnpm ERR!     "
+                  "/home/dev/.npm/_logs/2023-05-01T10_00_00_000Z-debug-0.log\n"_s)
+        << setup
+        << u"npm ERR! 404 Not Found - GET https://registry.npmjs.org/corvane - Not found"_s;
+    QTest::newRow("npm's block, then the tool's own line")
+        << exited(u"npm error code E404\n"_s + notFound + u"\nError: install failed"_s) << setup
+        << u"Error: install failed"_s;
+    QTest::newRow("npm's block without a cause")
+        << exited(u"npm error code E401\r\n"_s + log) << setup << setupFailed;
     QTest::newRow("script missing")
         << RunError(SetupError::scriptMissing()) << update << updateFailed;
     QTest::newRow("system error") << RunError(SystemError{u"denied"_s}) << setup << setupFailed;

@@ -197,7 +197,7 @@ QWidget* SetupWindow::makeView()
         return new LaunchedView(flow->launchedData(), m_services.quit, m_services.copyText, this);
     case Screen::Failed:
         return new FailedView(
-            flow->failedData(), [flow] { flow->onRetry(); }, this);
+            flow->failedData(), [flow] { flow->onRetry(); }, m_services.copyText, this);
     }
     Q_UNREACHABLE();
 }

@@ -20,7 +20,7 @@ class FadeOverlay;
 // What the screens need from the platform, handed in so that tests can stand in for it.
 struct WindowServices {
     UrlOpener openUrl;   // links on the welcome and Node-missing screens
-    TextCopier copyText; // the success screen's copy rows
+    TextCopier copyText; // the success screen's copy rows and the failure screen's details
     Action quit;         // the success screen's "Done": asks the application to end
 
     // The real ones: the default web browser, the system clipboard (its content replaced by plain

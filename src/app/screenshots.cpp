@@ -154,15 +154,21 @@ bool saveScreens(const QDir& folder)
     copied->rows().first()->click();
     ok &= saveScreen(copied, folder, u"success-updated-copied"_s);
     ok &= saveScreen(new LaunchedView({false, {}}, nothing, noCopy), folder, u"success-no-tools"_s);
+    const QString details = u"npm error code E404\nnpm error 404 Not Found - GET "
+                            "https://registry.npmjs.org/corvane - Not found"_s;
     ok &= saveScreen(
         new FailedView({u"npm error 404 Not Found - GET https://registry.npmjs.org/corvane - "
                         "Not found. The package was requested from /home/developer/projects/"
                         "very/long/path/that/does/not/break/anywhere/on/its/own/node_modules "
                         "while resolving corvane@latest; check the registry settings in "
-                        "~/.npmrc and try again."_s},
-                       nothing),
+                        "~/.npmrc and try again."_s,
+                        details},
+                       nothing, noCopy),
         folder, u"failure"_s);
-    ok &= saveScreen(new FailedView({u"Update didn't finish. You can try again."_s}, nothing),
+    ok &= saveScreen(new FailedView({u"npm error 404 Not Found - GET "
+                                     "https://registry.npmjs.org/corvane - Not found"_s,
+                                     details},
+                                    nothing, noCopy),
                      folder, u"failure-short"_s);
     return ok;
 }

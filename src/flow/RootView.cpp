@@ -1,6 +1,6 @@
 #include "RootView.h"
 
-#include "runner/TerminalText.h"
+#include "runner/FailureText.h"
 
 #include <QFutureWatcher>
 
@@ -137,6 +137,7 @@ void RootView::finishRun(const RunResult& result, const QStringList& launchedIds
         setScreen(Screen::Launched);
     } else {
         write(m_errorText, describe(*result, fallback));
+        write(m_errorDetails, details(*result));
         setScreen(Screen::Failed);
     }
 }
@@ -145,11 +146,17 @@ QString RootView::describe(const RunError& error, const QString& fallback)
 {
     if (const auto* setupError = std::get_if<SetupError>(&error);
         setupError && setupError->kind == SetupError::Kind::ExitedWithStatus) {
-        const QString line = lastVisibleLine(setupError->output);
+        const QString line = failureLine(setupError->output);
         if (!line.isEmpty())
             return line;
     }
     return fallback + tryAgainSuffix;
+}
+
+QString RootView::details(const RunError& error)
+{
+    const auto* setupError = std::get_if<SetupError>(&error);
+    return setupError ? failureDetails(setupError->output) : QString();
 }
 
 } // namespace corvane

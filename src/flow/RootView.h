@@ -24,7 +24,7 @@ namespace corvane {
 //
 // Every change of a field emits changed() once, right after the field is written; screenChanged
 // is true only when the field was the screen itself (the one change that cross-fades). A run
-// writes its text field before the screen, so the new screen never shows a stale text.
+// writes its text fields before the screen, so the new screen never shows a stale text.
 class RootView : public QObject {
     Q_OBJECT
 public:
@@ -50,7 +50,7 @@ public:
     QuestionsData questionsData() const { return {m_detected, m_existing}; }
     InstallingData installingData() const { return {m_statusText}; }
     LaunchedData launchedData() const { return {m_isReturning, m_launchedHarnessIds}; }
-    FailedData failedData() const { return {m_errorText}; }
+    FailedData failedData() const { return {m_errorText, m_errorDetails}; }
 
     // Detects the tools and reads an earlier install (the manifest only when it exists) at once,
     // then starts the Node.js check and returns with checking() true. Its answer, from the event
@@ -63,9 +63,14 @@ public:
     void runInstall(const InstallAnswers& answers);
     void runUpdate();
 
-    // The failure screen's text for a run's error: the last visible line of a failed command's
-    // output, or the fallback and " You can try again." when there is none to show.
+    // The failure screen's text for a run's error: the line of a failed command's output that says
+    // what went wrong (see failureLine), or the fallback and " You can try again." when there is
+    // none to show.
     static QString describe(const RunError& error, const QString& fallback);
+
+    // The failure screen's details to copy: the end of a failed command's output (see
+    // failureDetails); empty for an error that carries none.
+    static QString details(const RunError& error);
 
     // The screens' actions. While a check runs none but onRetry has an effect: the screen's
     // controls are disabled then, and nothing given in that time may act on what comes after.
@@ -94,6 +99,7 @@ private:
     QList<ExistingHarness> m_existing;
     QString m_statusText;
     QString m_errorText;
+    QString m_errorDetails;
     QStringList m_launchedHarnessIds;
     bool m_checking = false;
 };

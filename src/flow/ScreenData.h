@@ -33,6 +33,7 @@ struct LaunchedData {
 };
 struct FailedData {
     QString errorText;
+    QString details; // the end of the failed command's output, to copy; empty when there is none
 };
 
 } // namespace corvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLatin1StringView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -13,7 +14,7 @@
 // the user only, and existing only while the tool runs), keeps the installations manifest up to
 // date after an install, and reports success by exit status 0 alone: any other status is a
 // failure, and the end of its cleaned output (the last MiB) is the only explanation the user
-// gets. After an install, "corv claude" and "corv codex" start the tools through Corvane.
+// gets. After an install, the start commands below start the tools through Corvane.
 namespace corvane::cli {
 
 // The npm package that npx fetches and runs.
@@ -24,6 +25,31 @@ inline constexpr QStringView homePage = u"https://www.npmjs.com/package/corvane"
 
 // The manifest the tool keeps, relative to the user's home folder.
 inline constexpr QStringView manifestRelativePath = u".local/state/corvane/installations.json";
+
+// The commands that start the tools through Corvane once they are set up.
+inline constexpr QStringView claudeStartCommand = u"corv claude";
+inline constexpr QStringView codexStartCommand = u"corv codex";
+
+// The members of the answers file's one JSON object (see InstallAnswers::toJson()).
+namespace answers {
+inline constexpr QLatin1StringView harnesses{"harnesses"};             // tool ids
+inline constexpr QLatin1StringView claudeFunding{"claudeFunding"};     // funding ids, in order
+inline constexpr QLatin1StringView codexFunding{"codexFunding"};       // funding ids, in order
+inline constexpr QLatin1StringView anthropicApiKey{"anthropicApiKey"}; // present with a key only
+inline constexpr QLatin1StringView openaiApiKey{"openaiApiKey"};
+inline constexpr QLatin1StringView openrouterApiKey{"openrouterApiKey"};
+} // namespace answers
+
+// The manifest's fields: {"installations": [entry, …]}, each entry an object with these members.
+namespace manifest {
+inline constexpr QLatin1StringView installations{"installations"};
+inline constexpr QLatin1StringView harness{"harness"};   // the tool id
+inline constexpr QLatin1StringView disabled{"disabled"}; // true or 1: the entry is ignored
+inline constexpr QLatin1StringView userFundedProvider{"user_funded_provider"}; // a funding id
+inline constexpr QLatin1StringView openaiSubscriptionAuth{"openai_subscription_auth"}; // Codex
+// The provider that stands for the Claude subscription.
+inline constexpr QStringView claudeSubscription = u"claude-subscription";
+} // namespace manifest
 
 // npx --yes corvane@latest install --config <answersPath> --yes
 QStringList installArguments(const QString& answersPath);

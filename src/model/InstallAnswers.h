@@ -25,6 +25,9 @@ struct InstallAnswers {
     // meaning to the installer.
     QByteArray toJson() const;
 
+    // The keys that are present, in the order above.
+    QStringList keys() const;
+
     bool operator==(const InstallAnswers&) const = default;
 };
 

@@ -32,18 +32,19 @@ std::optional<QString> stringMember(const QJsonObject& object, QLatin1StringView
 
 std::optional<ExistingHarness> readInstallation(const QJsonObject& entry)
 {
-    const std::optional<QString> id = stringMember(entry, "harness"_L1);
-    if (!id || isTrue(entry.value("disabled"_L1)))
+    const std::optional<QString> id = stringMember(entry, cli::manifest::harness);
+    if (!id || isTrue(entry.value(cli::manifest::disabled)))
         return std::nullopt;
 
     ExistingHarness harness{*id, std::nullopt, std::nullopt};
-    const std::optional<QString> provider = stringMember(entry, "user_funded_provider"_L1);
+    const std::optional<QString> provider = stringMember(entry, cli::manifest::userFundedProvider);
     if (*id == ids::claudeCode) {
         if (provider)
-            harness.claudeFunding =
-                *provider == u"claude-subscription" ? ids::subscription.toString() : *provider;
+            harness.claudeFunding = *provider == cli::manifest::claudeSubscription
+                                        ? ids::subscription.toString()
+                                        : *provider;
     } else if (*id == ids::codex) {
-        if (isTrue(entry.value("openai_subscription_auth"_L1)))
+        if (isTrue(entry.value(cli::manifest::openaiSubscriptionAuth)))
             harness.codexFunding = ids::subscription.toString();
         else
             harness.codexFunding = provider;
@@ -80,7 +81,7 @@ QList<ExistingHarness> parseManifest(const QByteArray& json)
     const QJsonDocument document = QJsonDocument::fromJson(json);
     if (!document.isObject())
         return {};
-    const QJsonValue installations = document.object().value("installations"_L1);
+    const QJsonValue installations = document.object().value(cli::manifest::installations);
     if (!installations.isArray())
         return {};
 

@@ -58,9 +58,13 @@ QString OutputCollector::text() const
 {
     QMutexLocker locker(&m_lock);
     if (!m_dropped)
-        return cleanTerminalOutput(m_ring);
+        return m_secrets.apply(cleanTerminalOutput(m_ring));
     const QByteArray inOrder = m_ring.sliced(m_next) + m_ring.first(m_next);
-    return cleanTerminalOutput(QByteArrayView(inOrder).sliced(startAfterCut(inOrder)));
+    const qsizetype start = startAfterCut(inOrder);
+    QString text = cleanTerminalOutput(QByteArrayView(inOrder).sliced(start));
+    if (start == 0 || (inOrder[start - 1] != '\n' && inOrder[start - 1] != '\r'))
+        text.remove(0, std::max<qsizetype>(m_secrets.longest() - 1, 0));
+    return m_secrets.apply(std::move(text));
 }
 
 qsizetype OutputCollector::size() const

@@ -14,8 +14,9 @@ namespace corvane {
 
 PtyRun::PtyRun(const QString& wrapperPath, const WrapperCommand& command,
                std::unique_ptr<StatusChannel> channel, std::unique_ptr<AnswersFile> answers,
-               QObject* parent)
+               SecretMask secrets, QObject* parent)
     : QObject(parent)
+    , m_output(std::move(secrets))
     , m_channel(std::move(channel))
     , m_answers(std::move(answers))
 {

@@ -2,6 +2,7 @@
 
 #include "AnswersFile.h"
 #include "OutputCollector.h"
+#include "SecretMask.h"
 #include "SetupError.h"
 #include "StatusChannel.h"
 #include "WrapperCommand.h"
@@ -24,7 +25,7 @@ namespace corvane {
 // result, then ended() is emitted. The result is success only when the command's own status, as
 // the status channel reports it, is 0 and the wrapper ended with 0 too. stop() ends the run early
 // instead: the future is then cancelled (and finished) before stop() returns, and ended() is not
-// emitted.
+// emitted. The output a failure carries has the run's secrets hidden.
 class PtyRun : public QObject {
     Q_OBJECT
 public:
@@ -34,7 +35,7 @@ public:
 
     PtyRun(const QString& wrapperPath, const WrapperCommand& command,
            std::unique_ptr<StatusChannel> channel, std::unique_ptr<AnswersFile> answers,
-           QObject* parent = nullptr);
+           SecretMask secrets = {}, QObject* parent = nullptr);
     ~PtyRun() override;
 
     // Launches the wrapper in a session of its own. Call once.

@@ -55,7 +55,7 @@ QFuture<std::optional<QString>> Setup::nodeVersion(std::chrono::milliseconds bou
 
 QFuture<RunResult> Setup::runViaPty(const QStringList& arguments)
 {
-    return launch(arguments, nullptr);
+    return launch(arguments, nullptr, {});
 }
 
 QFuture<RunResult> Setup::runInstall(const InstallAnswers& answers)
@@ -66,12 +66,13 @@ QFuture<RunResult> Setup::runInstall(const InstallAnswers& answers)
     if (!file)
         return settledLater(SystemError{error});
     const QStringList arguments = cli::installArguments(file->path());
-    return launch(arguments, std::move(file));
+    return launch(arguments, std::move(file), SecretMask(answers.keys()));
 }
 
-QFuture<RunResult> Setup::runUpdate() { return launch(cli::updateArguments(), nullptr); }
+QFuture<RunResult> Setup::runUpdate() { return launch(cli::updateArguments(), nullptr, {}); }
 
-QFuture<RunResult> Setup::launch(const QStringList& arguments, std::unique_ptr<AnswersFile> answers)
+QFuture<RunResult> Setup::launch(const QStringList& arguments, std::unique_ptr<AnswersFile> answers,
+                                 SecretMask secrets)
 {
     if (!QFileInfo::exists(m_config.wrapperPath))
         return settledLater(SetupError::scriptMissing());
@@ -87,8 +88,8 @@ QFuture<RunResult> Setup::launch(const QStringList& arguments, std::unique_ptr<A
         return settledLater(SystemError{error});
     const WrapperCommand command = wrapperCommand(shell, *line, channel->childDescriptor(),
                                                   QProcessEnvironment::systemEnvironment());
-    auto* run =
-        new PtyRun(m_config.wrapperPath, command, std::move(channel), std::move(answers), this);
+    auto* run = new PtyRun(m_config.wrapperPath, command, std::move(channel), std::move(answers),
+                           std::move(secrets), this);
     m_runs.append(run);
     connect(run, &PtyRun::ended, this, [this, run] {
         m_runs.removeOne(run);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SecretMask.h"
 #include "SetupError.h"
 
 #include "model/InstallAnswers.h"
@@ -67,7 +68,8 @@ public:
     QFuture<RunResult> runViaPty(const QStringList& arguments);
 
     // Writes answers to a fresh private answers file and runs the installer with it; the file is
-    // gone before the result arrives, whatever the outcome.
+    // gone before the result arrives, whatever the outcome. The answers' keys are hidden in the
+    // output a failure carries (see SecretMask).
     QFuture<RunResult> runInstall(const InstallAnswers& answers);
 
     // Runs the updater; no answers file.
@@ -78,7 +80,8 @@ public:
     void endAllRuns();
 
 private:
-    QFuture<RunResult> launch(const QStringList& arguments, std::unique_ptr<AnswersFile> answers);
+    QFuture<RunResult> launch(const QStringList& arguments, std::unique_ptr<AnswersFile> answers,
+                              SecretMask secrets);
     QFuture<RunResult> settledLater(const RunResult& result);
 
     RunnerConfig m_config;

@@ -1,7 +1,9 @@
 #include "FailedView.h"
 
+#include "LinkButton.h"
 #include "Look.h"
 #include "ScreenColumn.h"
+#include "SymbolView.h"
 #include "TextLabel.h"
 
 #include <QResizeEvent>
@@ -52,7 +54,8 @@ private:
 
 } // namespace
 
-FailedView::FailedView(const FailedData& record, Action onRetry, QWidget* parent)
+FailedView::FailedView(const FailedData& record, Action onRetry, TextCopier copyText,
+                       QWidget* parent)
     : QWidget(parent)
 {
     auto* column = new ScreenColumn(this);
@@ -68,8 +71,14 @@ FailedView::FailedView(const FailedData& record, Action onRetry, QWidget* parent
     m_message = new TextLabel(QString(), 13, QFont::Normal, look::Level::Secondary);
     m_messageArea = new MessageArea(m_message, this);
     column->addIndented(m_messageArea);
+    column->addSpacing(8 - LinkButton::inset); // measured to the link's text
+    m_copyDetails = new LinkButton(u"Copy details"_s, 12, this);
+    m_copyDetails->setAccessibleDescription(u"Copies the installer's last lines of output"_s);
+    column->addCentred(m_copyDetails);
     column->addStretch(1);
     column->addBottomButton(u"Try again"_s, std::move(onRetry));
+    connect(m_copyDetails, &QPushButton::clicked, this,
+            [this, copyText = std::move(copyText)] { copyText(m_details); });
 
     setData(record);
 }
@@ -91,6 +100,8 @@ void FailedView::setData(const FailedData& record)
 {
     m_message->setText(shownText(record.errorText));
     m_messageArea->updateGeometry();
+    m_details = record.details;
+    m_copyDetails->setVisible(!m_details.isEmpty());
 }
 
 } // namespace corvane

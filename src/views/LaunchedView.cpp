@@ -3,10 +3,12 @@
 #include "Look.h"
 #include "PushButton.h"
 #include "ScreenColumn.h"
+#include "SymbolView.h"
 #include "TerminalCommandRow.h"
 #include "TextLabel.h"
 
 #include "model/Catalog.h"
+#include "model/CorvaneCli.h"
 
 #include <QVBoxLayout>
 
@@ -54,9 +56,9 @@ QStringList LaunchedView::commands(const QStringList& harnessIds)
     QStringList result;
     for (const QString& id : harnessIds) {
         if (id == ids::claudeCode)
-            result.append(u"corv claude"_s);
+            result.append(cli::claudeStartCommand.toString());
         else if (id == ids::codex)
-            result.append(u"corv codex"_s);
+            result.append(cli::codexStartCommand.toString());
     }
     result.sort();
     return result;

@@ -29,7 +29,7 @@ public:
     // mark stays); rows of commands no longer listed go.
     void setData(const LaunchedData& record);
 
-    // The start command of each known tool id ("corv claude", "corv codex"), in ascending order;
+    // The start command of each known tool id (see CorvaneCli.h), in ascending order;
     // unknown ids are skipped, duplicates kept.
     static QStringList commands(const QStringList& harnessIds);
 

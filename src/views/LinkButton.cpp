@@ -9,10 +9,6 @@
 
 namespace corvane {
 
-namespace {
-constexpr int textPadding = 2; // between the text and the focus ring
-} // namespace
-
 LinkButton::LinkButton(const QString& text, int pixelSize, QWidget* parent)
     : QPushButton(text, parent)
 {
@@ -27,9 +23,8 @@ LinkButton::LinkButton(const QString& text, int pixelSize, QWidget* parent)
 QSize LinkButton::sizeHint() const
 {
     const QFontMetricsF metrics(font());
-    const int margin = textPadding + look::focusRingMargin;
-    return {static_cast<int>(std::ceil(metrics.horizontalAdvance(text()))) + 2 * margin,
-            static_cast<int>(std::ceil(metrics.height())) + 2 * margin};
+    return {static_cast<int>(std::ceil(metrics.horizontalAdvance(text()))) + 2 * inset,
+            static_cast<int>(std::ceil(metrics.height())) + 2 * inset};
 }
 
 bool LinkButton::event(QEvent* event)

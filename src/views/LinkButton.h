@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Look.h"
+
 #include <QPushButton>
 
 namespace corvane {
@@ -11,6 +13,10 @@ class LinkButton : public QPushButton {
     Q_OBJECT
 public:
     LinkButton(const QString& text, int pixelSize, QWidget* parent = nullptr);
+
+    // The room around the text, for the focus ring: gaps to a link are measured to its text.
+    static constexpr int textPadding = 2;
+    static constexpr int inset = textPadding + look::focusRingMargin;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -4,6 +4,7 @@
 #include "PushButton.h"
 #include "ScreenColumn.h"
 #include "Spinner.h"
+#include "SymbolView.h"
 #include "TextLabel.h"
 
 namespace corvane {

@@ -16,6 +16,9 @@ class PushButton : public QPushButton {
 public:
     enum class Kind { Standard, Prominent };
 
+    // The least label width of a screen's main button, whatever its text.
+    static constexpr int primaryLabelWidth = 96;
+
     explicit PushButton(const QString& text, Kind kind = Kind::Standard, QWidget* parent = nullptr);
 
     // The label's width is at least width, however short its text.

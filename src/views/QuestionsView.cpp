@@ -16,8 +16,6 @@ namespace corvane {
 
 namespace {
 
-constexpr int primaryLabelWidth = 96;
-
 // A two-way binding to one text field of the model.
 Binding<QString> bind(QuestionsModel& model, const QString& (QuestionsModel::*get)() const,
                       void (QuestionsModel::*set)(const QString&))
@@ -53,7 +51,7 @@ QuestionsView::QuestionsView(const QuestionsData& record,
     m_dots = new StepDots(0, 0, this);
     m_back = new PushButton(u"Back"_s, PushButton::Kind::Standard, this);
     m_primary = new PushButton(QString(), PushButton::Kind::Standard, this);
-    m_primary->setMinimumLabelWidth(primaryLabelWidth);
+    m_primary->setMinimumLabelWidth(PushButton::primaryLabelWidth);
     setDefaultAction(this, m_primary);
 
     auto* layout = new QVBoxLayout(this);

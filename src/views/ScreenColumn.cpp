@@ -28,7 +28,7 @@ PushButton* ScreenColumn::addBottomButton(const QString& text, Action onClick)
 {
     QWidget* screen = parentWidget();
     auto* button = new PushButton(text, PushButton::Kind::Standard, screen);
-    button->setMinimumLabelWidth(96);
+    button->setMinimumLabelWidth(PushButton::primaryLabelWidth);
     addCentred(button);
     // The gap is measured to the bezel, inside the margin kept for the focus ring.
     addSpacing(24 - look::focusRingMargin);

@@ -22,8 +22,9 @@ public:
     // A widget with 20 pixels more margin on each side, for text that wraps.
     void addIndented(QWidget* widget);
 
-    // The screen's last item: a large button, its label at least 96 pixels wide, 24 pixels above
-    // the bottom edge, pressed by Return as the screen's default action.
+    // The screen's last item: a large button, its label at least PushButton::primaryLabelWidth
+    // pixels wide, 24 pixels above the bottom edge, pressed by Return as the screen's default
+    // action.
     PushButton* addBottomButton(const QString& text, Action onClick);
 };
 

@@ -1,5 +1,8 @@
 #include "TextLabel.h"
 
+#include "AccessibleFactory.h"
+
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <QStyle>
 #include <QTextLayout>
@@ -8,11 +11,33 @@
 
 namespace corvane {
 
+namespace {
+
+// Qt's own interface for labels reads a text that looks like HTML as a document, and drops "&"
+// as a mnemonic marker: the name would differ from what is drawn.
+class TextLabelAccessible : public QAccessibleWidget {
+public:
+    explicit TextLabelAccessible(TextLabel* label)
+        : QAccessibleWidget(label, QAccessible::StaticText)
+    {
+    }
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return static_cast<const TextLabel*>(widget())->text();
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+} // namespace
+
 TextLabel::TextLabel(const QString& text, int pixelSize, QFont::Weight weight, look::Level level,
                      QWidget* parent)
     : QLabel(text, parent)
     , m_level(level)
 {
+    useAccessibleInterface<TextLabel, TextLabelAccessible>();
+    setTextFormat(Qt::PlainText);
     setFont(look::font(pixelSize, weight));
     setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     setWordWrap(true);

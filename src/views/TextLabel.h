@@ -16,7 +16,9 @@ namespace corvane {
 // text needs: at word boundaries, and inside a word that is wider than the whole line (a long path
 // or URL), so no text is ever cut short. It takes the width its layout gives it and asks for the
 // height of its wrapped lines (height for width); an empty text keeps the height of one line.
-// Screen readers read it as static text with the text as its name.
+// The text is always plain, never read as rich text or for mnemonics, since much of it comes from
+// outside (an installer's output, a path): "<b>" is drawn as it stands. Screen readers read it as
+// static text with exactly the drawn text as its name.
 class TextLabel : public QLabel {
     Q_OBJECT
 public:

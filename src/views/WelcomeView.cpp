@@ -17,9 +17,8 @@ namespace corvane {
 using namespace Qt::StringLiterals;
 
 namespace {
-constexpr int primaryLabelWidth = 96;
 // Controls keep a margin for their focus ring; gaps are measured between what is drawn.
-constexpr int linkInset = 5;
+constexpr int linkInset = LinkButton::inset;
 constexpr int signGap = 8;
 } // namespace
 
@@ -47,7 +46,7 @@ WelcomeView::WelcomeView(const WelcomeData& record, Action onRefresh, Action onM
     auto* newLayout = new QVBoxLayout(m_newButtons);
     newLayout->setContentsMargins(0, 0, 0, 0);
     m_start = new PushButton(u"Start setup"_s, PushButton::Kind::Standard, m_newButtons);
-    m_start->setMinimumLabelWidth(primaryLabelWidth);
+    m_start->setMinimumLabelWidth(PushButton::primaryLabelWidth);
     m_newSign = Spinner::checkingSign(m_newButtons);
     newLayout->addLayout(Spinner::rowWithSign(m_newSign, {m_start}, signGap));
     column->addWidget(m_newButtons);
@@ -57,7 +56,7 @@ WelcomeView::WelcomeView(const WelcomeData& record, Action onRefresh, Action onM
     returningLayout->setContentsMargins(0, 0, 0, 0);
     returningLayout->setSpacing(10 - look::focusRingMargin - linkInset);
     m_update = new PushButton(u"Update Version"_s, PushButton::Kind::Standard, m_returningButtons);
-    m_update->setMinimumLabelWidth(primaryLabelWidth);
+    m_update->setMinimumLabelWidth(PushButton::primaryLabelWidth);
     m_returningSign = Spinner::checkingSign(m_returningButtons);
     returningLayout->addLayout(Spinner::rowWithSign(m_returningSign, {m_update}, signGap));
     m_change = new LinkButton(u"Change tools or funding"_s, 12, m_returningButtons);

@@ -5,6 +5,7 @@
 #include "flow/RootView.h"
 #include "model/QuestionsModel.h"
 #include "runner/Setup.h"
+#include "runner/TemporaryFolder.h"
 
 #include "support/LocalRegistry.h"
 #include "support/NpmHome.h"
@@ -17,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace corvane;
@@ -69,7 +71,8 @@ private slots:
     void toolContract_data();
     void toolContract();
     void quittingMidInstallLeavesNothing();
-    void registryDownShowsNpmsOwnLine();
+    void npmFailuresShowTheirCause_data();
+    void npmFailuresShowTheirCause();
 
 private:
     void publish(const QString& version);
@@ -170,7 +173,7 @@ QJsonObject TestNpxChain::readJson(const QString& relative) const
 
 QStringList TestNpxChain::answersFiles() const
 {
-    return QDir(m_home->tempPath()).entryList({u"corv_install_*"_s}, QDir::Files | QDir::Hidden);
+    return QDir(temporaryFolder()).entryList({u"corv_install_*"_s}, QDir::Files | QDir::Hidden);
 }
 
 QList<ExistingHarness> TestNpxChain::preflightOfNextStart()
@@ -448,26 +451,49 @@ void TestNpxChain::quittingMidInstallLeavesNothing()
     QTRY_COMPARE_WITH_TIMEOUT(processesOfHome(m_home->path()), QList<qint64>{}, 10000);
 }
 
-void TestNpxChain::registryDownShowsNpmsOwnLine()
+void TestNpxChain::npmFailuresShowTheirCause_data()
 {
-    m_registry->stop();
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("cause"); // a pattern; %1 stands for the registry's address
+    QTest::newRow("not in the registry")
+        << u"missing"_s
+        << u"^npm error 404 Not Found - GET %1missing/corvane - no such package available$"_s;
+    QTest::newRow("registry stopped")
+        << u"stopped"_s
+        << u"^npm error (FetchError: )?request to %1corvane failed, reason: connect ECONNREFUSED"_s;
+    QTest::newRow("offline, nothing cached")
+        << u"offline"_s
+        << u"^npm error request to %1corvane failed: cache mode is 'only-if-cached' but no "
+           "cached response is available\\.$"_s;
+}
+
+void TestNpxChain::npmFailuresShowTheirCause()
+{
+    QFETCH(QString, failure);
+    QFETCH(QString, cause);
+    const QString registry = m_registry->url();
+    if (failure == u"missing")
+        m_home->setRegistry(registry + u"missing/"_s); // a path the registry holds nothing under
+    else if (failure == u"stopped")
+        m_registry->stop();
+    else
+        qputenv("npm_config_offline", "true");
+    const auto online = qScopeGuard([] { qputenv("npm_config_offline", "false"); });
     m_home->writeFile(u".codex/config.toml"_s, "");
     startFlow();
     QuestionsModel questions(m_flow->detected(), m_flow->existing());
     questions.setCodexFunding(u"subscription"_s);
-    QElapsedTimer timer;
-    timer.start();
     m_flow->onInstall(questions.answers());
     waitForRunEnd();
-    qInfo("install with the registry down: %lld ms", timer.elapsed());
     QCOMPARE(m_flow->screen(), Screen::Failed);
-    const QString text = m_flow->errorText();
-    QVERIFY2(QRegularExpression(u"^npm (error|ERR!) "_s).match(text).hasMatch(), qPrintable(text));
-    QVERIFY(!text.contains(u"You can try again."_s));
+    const FailedData shown = m_flow->failedData();
+    const QRegularExpression expected(cause.arg(QRegularExpression::escape(registry)));
+    QVERIFY2(expected.match(shown.errorText).hasMatch(), qPrintable(shown.errorText));
+    // The details hold the whole block, down to npm's pointer to its log.
+    QVERIFY2(shown.details.contains(shown.errorText) &&
+                 shown.details.section(u'\n', -1).contains(u"A complete log of this run"_s),
+             qPrintable(shown.details));
     QVERIFY(answersFiles().isEmpty());
-
-    QString error;
-    QVERIFY2(m_registry->start(&error), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestNpxChain)

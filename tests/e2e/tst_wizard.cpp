@@ -413,7 +413,9 @@ QJsonObject TestWizard::readJson(const QString& relative) const
 
 QStringList TestWizard::answersFiles() const
 {
-    return QDir(m_home->tempPath()).entryList({u"corv_install_*"_s}, QDir::Files | QDir::Hidden);
+    // The app's private runtime folder (see startApp()) holds them.
+    return QDir(m_home->filePath(u"run"_s))
+        .entryList({u"corv_install_*"_s}, QDir::Files | QDir::Hidden);
 }
 
 bool TestWizard::homeHolds(const QString& secret) const
@@ -517,7 +519,7 @@ void TestWizard::firstInstallWithAnOpenRouterKey()
     QCOMPARE(argv.at(0).toString(), u"install"_s);
     QCOMPARE(argv.at(1).toString(), u"--config"_s);
     QVERIFY2(QRegularExpression(u"^%1/corv_install_[^/]+\\.json$"_s.arg(
-                                    QRegularExpression::escape(m_home->tempPath())))
+                                    QRegularExpression::escape(m_home->filePath(u"run"_s))))
                  .match(argv.at(2).toString())
                  .hasMatch(),
              qPrintable(argv.at(2).toString()));
