@@ -123,6 +123,10 @@ def main():
             registry.end_group(x_server)
 
 
+class Unanswered(Exception):
+    """A question the window did not answer, changing under it: asked again."""
+
+
 class Node:
     """One shown control or text, as a screen reader reads it."""
 
@@ -131,6 +135,8 @@ class Node:
         self.name = accessible.name
         self.role = accessible.getRoleName()
         self.states = accessible.getState()
+        if self.states is None or self.states.contains(pyatspi.STATE_DEFUNCT):
+            raise Unanswered
 
     def has(self, *states):
         return all(self.states.contains(state) for state in states)
@@ -163,9 +169,10 @@ class Screen(list):
 
 def children(accessible):
     count = accessible.childCount
-    if count < 0:  # no answer
-        raise GLib.Error("no children")
-    return [accessible.getChildAtIndex(i) for i in range(count)]
+    found = [accessible.getChildAtIndex(i) for i in range(max(count, 0))]
+    if count < 0 or None in found:
+        raise Unanswered
+    return found
 
 
 def sha256(text):
@@ -231,8 +238,8 @@ class Wizard(unittest.TestCase):
         self.accessible = None
 
     def seen(self):
-        """The app's window as a screen reader reads it; None while it is not on the bus or a
-        question goes unanswered (the window changing under it): asked again."""
+        """The app's window as a screen reader reads it; None while it is not on the bus or
+        leaves a question unanswered."""
         try:
             if self.accessible is None:
                 self.accessible = next((a for a in pyatspi.Registry.getDesktop(0)
@@ -247,7 +254,7 @@ class Wizard(unittest.TestCase):
                     screen.append(node)
                     pending[0:0] = children(node.accessible)
             return screen or None
-        except GLib.Error:
+        except (GLib.Error, Unanswered):
             return None
 
     def wait_for(self, what, condition, bound=SCREEN_S):
