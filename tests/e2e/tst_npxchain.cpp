@@ -125,30 +125,29 @@ public:
     }
     ~Registry() { stop(); }
 
-    // Starts it (a no-op while it runs) with the stand-in published under each of versions.
+    // Starts it (while it runs, only applies its environment again, as another registry's or a
+    // case's changes may have replaced it) with the stand-in published under each of versions.
     // False with *error set when it cannot, beginning "SKIP: " when Node.js is missing.
     bool start(QString* error, const QStringList& versions = {})
     {
-        if (m_serve.state() != QProcess::NotRunning)
-            return true;
-        QStringList arguments{registryScript, u"serve"_s, m_folder, u"--home"_s, m_home};
-        for (const QString& version : versions)
-            arguments << u"--publish"_s << version;
-        m_serve.start(python, arguments);
-        (void)QTest::qWaitFor(
-            [this] { return m_serve.canReadLine() || m_serve.state() == QProcess::NotRunning; },
-            registryBoundMs);
-        const QJsonObject served = QJsonDocument::fromJson(m_serve.readLine()).object();
-        if (served.isEmpty()) {
-            *error = QString::fromLocal8Bit(m_serve.readAllStandardError()).trimmed();
-            if (error->isEmpty())
-                *error = u"registry.py did not serve: "_s + m_serve.errorString();
-            stop();
-            return false;
+        if (m_serve.state() == QProcess::NotRunning) {
+            QStringList arguments{registryScript, u"serve"_s, m_folder, u"--home"_s, m_home};
+            for (const QString& version : versions)
+                arguments << u"--publish"_s << version;
+            m_serve.start(python, arguments);
+            (void)QTest::qWaitFor(
+                [this] { return m_serve.canReadLine() || m_serve.state() == QProcess::NotRunning; },
+                registryBoundMs);
+            m_served = QJsonDocument::fromJson(m_serve.readLine()).object();
+            if (m_served.isEmpty()) {
+                *error = QString::fromLocal8Bit(m_serve.readAllStandardError()).trimmed();
+                if (error->isEmpty())
+                    *error = u"registry.py did not serve: "_s + m_serve.errorString();
+                stop();
+                return false;
+            }
         }
-        m_url = served.value("url"_L1).toString();
-        m_log = served.value("log"_L1).toString();
-        const QJsonObject environment = served.value("env"_L1).toObject();
+        const QJsonObject environment = m_served.value("env"_L1).toObject();
         for (auto it = environment.begin(); it != environment.end(); ++it) {
             if (it.value().isNull())
                 qunsetenv(qPrintable(it.key()));
@@ -168,7 +167,7 @@ public:
             m_serve.kill(), m_serve.waitForFinished(5000);
     }
 
-    QString url() const { return m_url; }
+    QString url() const { return m_served.value("url"_L1).toString(); }
 
     // False with the reason in *output when it fails.
     bool publish(const QString& version, QString* output) const
@@ -185,7 +184,7 @@ public:
     QStringList requests() const
     {
         QStringList served;
-        QFile log(m_log);
+        QFile log(m_served.value("log"_L1).toString());
         if (!log.open(QIODevice::ReadOnly))
             return served;
         while (!log.atEnd()) {
@@ -203,9 +202,8 @@ public:
 private:
     QString m_folder;
     QString m_home;
-    QString m_url;
-    QString m_log;
     QProcess m_serve;
+    QJsonObject m_served; // what it printed: {"url", "log", "env"}
 };
 
 } // namespace
