@@ -22,7 +22,8 @@ import tempfile
 import time
 import unittest
 
-import registry
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
+import registry  # noqa: E402
 
 try:
     import pyatspi
