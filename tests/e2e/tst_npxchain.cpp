@@ -1,14 +1,14 @@
 // The real chain a user's machine runs: the app's operations start the real npx through script
 // and a login shell; npx resolves "corvane@latest" from a local Verdaccio registry, unpacks it into
 // a private npm cache and runs the Corvane stand-in, which prints with a real spinner library and
-// keeps the installations manifest the next start reads.
+// keeps the installations manifest the next start reads. registry.py serves the registry and makes
+// the user's home.
 #include "flow/RootView.h"
 #include "model/QuestionsModel.h"
 #include "runner/Setup.h"
 #include "runner/TemporaryFolder.h"
 
-#include "support/LocalRegistry.h"
-#include "support/NpmHome.h"
+#include "support/TestHome.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,22 +17,28 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 using namespace corvane;
-using namespace corvane::e2e;
 using namespace Qt::StringLiterals;
+using corvane::test::processGone;
 
 namespace {
 
-const QString standInPackage = QStringLiteral(CORVANE_STANDIN_PACKAGE);
+const QString python = QStringLiteral(CORVANE_PYTHON);
+const QString registryScript = QStringLiteral(CORVANE_E2E_DIR "/registry.py");
 const QString manifestRelative = u".local/state/corvane/installations.json"_s;
 
 // Bounds, not expectations: a run takes seconds; these only keep a hung run from hanging the test.
 constexpr int runBoundMs = 180000;
 constexpr int hungSpinnerBoundMs = 15000;
+constexpr int registryBoundMs = 180000; // starting Verdaccio and publishing
 
 bool runEnded(const RootView& flow)
 {
@@ -52,6 +58,155 @@ int countMatching(const QStringList& lines, const QString& pattern)
         return expression.match(line).hasMatch();
     }));
 }
+
+// Process ids of the running processes whose environment says HOME=home: every process a run in
+// that home left behind. Empty where /proc is not there to read.
+QList<qint64> processesOfHome(const QString& home)
+{
+    const QByteArray wanted = "HOME=" + QFile::encodeName(home);
+    QList<qint64> found;
+    for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const qint64 pid = entry.toLongLong();
+        QFile environ(u"/proc/"_s + entry + u"/environ"_s);
+        if (pid > 1 && pid != QCoreApplication::applicationPid() && !processGone(pid) &&
+            environ.open(QIODevice::ReadOnly) && environ.readAll().split('\0').contains(wanted))
+            found.append(pid);
+    }
+    return found;
+}
+
+void killProcesses(const QList<qint64>& pids)
+{
+    for (const qint64 pid : pids)
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    (void)QTest::qWaitFor([&pids] { return std::all_of(pids.cbegin(), pids.cend(), processGone); },
+                          5000);
+}
+
+// The user's home that registry.py makes: the machine's node, npm and npx on its login shells'
+// PATH, TMPDIR in tmp/, XDG_RUNTIME_DIR in run/, npm's cache in .npm/.
+class Home {
+public:
+    explicit Home(QString path)
+        : m_path(std::move(path))
+    {
+    }
+    QString path() const { return m_path; }
+    QString filePath(const QString& relative) const { return m_path + u'/' + relative; }
+    QString tempPath() const { return filePath(u"tmp"_s); }
+    QString runtimePath() const { return filePath(u"run"_s); }
+    QString cachePath() const { return filePath(u".npm"_s); }
+
+    void writeFile(const QString& relative, const QByteArray& content) const
+    {
+        QFile file(filePath(relative));
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                     file.write(content) == content.size(),
+                 qPrintable(file.fileName()));
+    }
+    QByteArray read(const QString& relative) const
+    {
+        QFile file(filePath(relative));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private:
+    QString m_path;
+};
+
+// registry.py serve, run for as long as the registry is wanted. The environment it prints, that
+// of the user of home, is applied to this process, so the app's operations and everything they
+// start run as that user against this registry.
+class Registry {
+public:
+    Registry(QString folder, QString home)
+        : m_folder(std::move(folder))
+        , m_home(std::move(home))
+    {
+    }
+    ~Registry() { stop(); }
+
+    // Starts it (while it runs, only applies its environment again, as another registry's or a
+    // case's changes may have replaced it) with the stand-in published under each of versions.
+    // False with *error set when it cannot, beginning "SKIP: " when Node.js is missing.
+    bool start(QString* error, const QStringList& versions = {})
+    {
+        if (m_serve.state() == QProcess::NotRunning) {
+            QStringList arguments{registryScript, u"serve"_s, m_folder, u"--home"_s, m_home};
+            for (const QString& version : versions)
+                arguments << u"--publish"_s << version;
+            m_serve.start(python, arguments);
+            (void)QTest::qWaitFor(
+                [this] { return m_serve.canReadLine() || m_serve.state() == QProcess::NotRunning; },
+                registryBoundMs);
+            m_served = QJsonDocument::fromJson(m_serve.readLine()).object();
+            if (m_served.isEmpty()) {
+                *error = QString::fromLocal8Bit(m_serve.readAllStandardError()).trimmed();
+                if (error->isEmpty())
+                    *error = u"registry.py did not serve: "_s + m_serve.errorString();
+                stop();
+                return false;
+            }
+        }
+        const QJsonObject environment = m_served.value("env"_L1).toObject();
+        for (auto it = environment.begin(); it != environment.end(); ++it) {
+            if (it.value().isNull())
+                qunsetenv(qPrintable(it.key()));
+            else
+                qputenv(qPrintable(it.key()), it.value().toString().toLocal8Bit());
+        }
+        return true;
+    }
+
+    // Closing its input stops Verdaccio and ends it.
+    void stop()
+    {
+        if (m_serve.state() == QProcess::NotRunning)
+            return;
+        m_serve.closeWriteChannel();
+        if (!m_serve.waitForFinished(15000))
+            m_serve.kill(), m_serve.waitForFinished(5000);
+    }
+
+    QString url() const { return m_served.value("url"_L1).toString(); }
+
+    // False with the reason in *output when it fails.
+    bool publish(const QString& version, QString* output) const
+    {
+        QProcess publisher;
+        publisher.setProcessChannelMode(QProcess::MergedChannels);
+        publisher.start(python, {registryScript, u"publish"_s, m_folder, version});
+        const bool ended = publisher.waitForFinished(registryBoundMs);
+        *output = QString::fromLocal8Bit(publisher.readAll());
+        return ended && publisher.exitStatus() == QProcess::NormalExit && publisher.exitCode() == 0;
+    }
+
+    // The requests served since it started, as "GET /corvane 200".
+    QStringList requests() const
+    {
+        QStringList served;
+        QFile log(m_served.value("log"_L1).toString());
+        if (!log.open(QIODevice::ReadOnly))
+            return served;
+        while (!log.atEnd()) {
+            const QJsonObject entry = QJsonDocument::fromJson(log.readLine()).object();
+            const QJsonObject request = entry.value("request"_L1).toObject();
+            if (!request.isEmpty() && entry.contains("status"_L1))
+                served.append(u"%1 %2 %3"_s
+                                  .arg(request.value("method"_L1).toString(),
+                                       request.value("url"_L1).toString())
+                                  .arg(entry.value("status"_L1).toInt()));
+        }
+        return served;
+    }
+
+private:
+    QString m_folder;
+    QString m_home;
+    QProcess m_serve;
+    QJsonObject m_served; // what it printed: {"url", "log", "env"}
+};
 
 } // namespace
 
@@ -83,45 +238,34 @@ private:
     QList<ExistingHarness> preflightOfNextStart();
     QList<qint64> recordedPids() const;
 
-    std::optional<NpmHome::NodeTools> m_tools;
-    std::unique_ptr<LocalRegistry> m_registry;
+    QTemporaryDir m_dir;
     // One home for the whole run: the app resolves the manifest's path once per process.
-    std::unique_ptr<NpmHome> m_home;
+    std::unique_ptr<Home> m_home;
+    std::unique_ptr<Registry> m_registry;
     std::unique_ptr<RootView> m_flow;
     int m_minor = 0; // "latest" is 1.<m_minor>.0
 };
 
 void TestNpxChain::initTestCase()
 {
-    m_tools = NpmHome::findNodeTools();
-    if (!m_tools)
-        QSKIP("Node.js (node, npm and npx) is not on PATH, so the npx chain cannot run");
-    m_registry = std::make_unique<LocalRegistry>(QStringLiteral(CORVANE_E2E_DIR), m_tools->node,
-                                                 m_tools->npm);
-    QVERIFY2(m_registry->isInstalled(),
-             "Verdaccio is not installed in tests/e2e: ./dev test installs it (npm ci there)");
-    QVERIFY2(QFileInfo(standInPackage + u"/node_modules/ora/package.json"_s).isFile(),
-             "the stand-in's bundled dependencies are missing: ./dev test installs them "
-             "(npm ci in standin/corvane)");
-
+    QVERIFY(m_dir.isValid());
+    m_home = std::make_unique<Home>(m_dir.filePath(u"home"_s));
+    m_registry = std::make_unique<Registry>(m_dir.filePath(u"registry"_s), m_home->path());
     QElapsedTimer timer;
     timer.start();
     QString error;
-    QVERIFY2(m_registry->start(&error), qPrintable(error));
-    qInfo("registry started in %lld ms at %s", timer.elapsed(), qPrintable(m_registry->url()));
-    timer.restart();
-    publish(u"1.0.0"_s);
-    qInfo("stand-in published in %lld ms", timer.elapsed());
-
-    m_home = std::make_unique<NpmHome>(*m_tools, m_registry->url());
-    m_home->apply();
+    const bool started = m_registry->start(&error, {u"1.0.0"_s});
+    if (error.startsWith(u"SKIP: "_s))
+        QSKIP(qPrintable(error.mid(6) + u", so the npx chain cannot run"_s));
+    QVERIFY2(started, qPrintable(error));
+    qInfo("registry started and the stand-in published in %lld ms at %s", timer.elapsed(),
+          qPrintable(m_registry->url()));
 }
 
 void TestNpxChain::init()
 {
     QString error;
     QVERIFY2(m_registry->start(&error), qPrintable(error));
-    m_home->setRegistry(m_registry->url());
     // Each case starts as a user who has never run npm: no manifest, no cache, no tools.
     for (const QString& folder :
          {u".local"_s, u".npm"_s, u".claude"_s, u".codex"_s, u"tmp"_s, u"standin-record"_s})
@@ -141,14 +285,13 @@ void TestNpxChain::cleanup()
 void TestNpxChain::cleanupTestCase()
 {
     cleanup();
-    m_home.reset();
     m_registry.reset();
 }
 
 void TestNpxChain::publish(const QString& version)
 {
     QString output;
-    QVERIFY2(m_registry->publish(standInPackage, version, &output), qPrintable(output));
+    QVERIFY2(m_registry->publish(version, &output), qPrintable(output));
 }
 
 void TestNpxChain::startFlow()
@@ -473,7 +616,8 @@ void TestNpxChain::npmFailuresShowTheirCause()
     QFETCH(QString, cause);
     const QString registry = m_registry->url();
     if (failure == u"missing")
-        m_home->setRegistry(registry + u"missing/"_s); // a path the registry holds nothing under
+        // A path the registry holds nothing under; the next case's init() applies the registry again.
+        qputenv("npm_config_registry", (registry + u"missing/"_s).toUtf8());
     else if (failure == u"stopped")
         m_registry->stop();
     else
