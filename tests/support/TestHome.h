@@ -22,7 +22,8 @@ public:
 
     QString filePath(const QString& relative) const { return m_dir.filePath(relative); }
 
-    // Writes a file under the home, creating folders on the way; executable when asked.
+    // Writes a file under the home, creating folders on the way; executable when asked. A write
+    // that fails fails the running test.
     void writeFile(const QString& relative, const QByteArray& content, bool executable = false);
     // Removes a file or a whole folder under the home.
     void remove(const QString& relative);
