@@ -18,8 +18,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 using namespace corvane;
@@ -34,6 +36,7 @@ private slots:
     void nodeVersion_data();
     void nodeVersion();
     void nodeCheckNeverWaitsOnInputOrPastItsBound();
+    void nodeCheckReadsOnlyTheOutput();
     void nodeCheckEndsItsWholeSession_data();
     void nodeCheckEndsItsWholeSession();
     void exitStatus_data();
@@ -179,6 +182,22 @@ void TestRunner::nodeCheckNeverWaitsOnInputOrPastItsBound()
     test::signalProcess(m_home->read(u"sleeper"_s).trimmed().toLongLong(), SIGKILL);
     m_home->setStartup("head -c 50000000 /dev/zero | tr '\\0' '\\n'");
     QCOMPARE(checkNode(bound), u"v20.11.1"_s);
+}
+
+void TestRunner::nodeCheckReadsOnlyTheOutput()
+{
+    // An output shorter than the markers, just after a page nobody may read: a search that reads
+    // before the output crashes here.
+    const long page = ::sysconf(_SC_PAGESIZE);
+    auto* pages = static_cast<char*>(
+        ::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    QVERIFY(pages != MAP_FAILED);
+    const auto unmap = qScopeGuard([&] { ::munmap(pages, 2 * page); });
+    QVERIFY(::mprotect(pages, page, PROT_NONE) == 0);
+    std::memcpy(pages + page, "v20", 3);
+    QCOMPARE(NodeCheck::versionBetween(QByteArray::fromRawData(pages + page, 3), "begin-marker",
+                                       "end-marker"),
+             std::nullopt);
 }
 
 void TestRunner::nodeCheckEndsItsWholeSession_data()
