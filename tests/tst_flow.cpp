@@ -2,46 +2,20 @@
 // publishes changes.
 #include "flow/RootView.h"
 #include "model/QuestionsModel.h"
+#include "support/FakeOperations.h"
 #include "support/TestHome.h"
 
-#include <QPromise>
+#include <QFutureWatcher>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace corvane;
+using namespace corvane::test;
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString manifest = u".local/state/corvane/installations.json"_s;
-
-// Operations whose answers the test decides; checks and runs end only when the test settles them.
-struct FakeOperations : Operations {
-    int nodeChecks = 0;
-    QList<InstallAnswers> installs;
-    std::shared_ptr<QPromise<NodeVersion>> check;
-    std::shared_ptr<QPromise<RunResult>> pending;
-
-    QFuture<NodeVersion> nodeVersion() override
-    {
-        ++nodeChecks;
-        check = std::make_shared<QPromise<NodeVersion>>();
-        check->start();
-        return check->future();
-    }
-    void answer(const NodeVersion& version) { check->addResult(version), check->finish(); }
-    QFuture<RunResult> runInstall(const InstallAnswers& answers) override
-    {
-        installs.append(answers);
-        return runUpdate();
-    }
-    QFuture<RunResult> runUpdate() override
-    {
-        pending = std::make_shared<QPromise<RunResult>>();
-        pending->start();
-        return pending->future();
-    }
-    void settle(const RunResult& result) { pending->addResult(result), pending->finish(); }
-};
 
 } // namespace
 
@@ -67,7 +41,7 @@ private:
         QTRY_VERIFY(!m_flow->checking());
     }
 
-    std::unique_ptr<test::TestHome> m_home;
+    std::unique_ptr<TestHome> m_home;
     std::unique_ptr<RootView> m_flow;
     FakeOperations* m_ops = nullptr;
     QStringList m_seen; // one entry per change: screen, cross-fade, texts
@@ -75,13 +49,14 @@ private:
         {u"codex"_s, u"claude-code"_s}, {u"subscription"_s}, {u"openai-api"_s}, {}, u"k"_s, {}};
 };
 
-void TestFlow::initTestCase() { m_home = std::make_unique<test::TestHome>(); }
+void TestFlow::initTestCase() { m_home = std::make_unique<TestHome>(); }
 
 void TestFlow::init()
 {
     for (const QString& path : {u".claude"_s, u".codex"_s, u".local"_s})
         m_home->remove(path);
     auto ops = std::make_unique<FakeOperations>();
+    ops->hold = true;
     m_ops = ops.get();
     m_flow = std::make_unique<RootView>(std::move(ops));
     m_seen.clear();
@@ -215,28 +190,41 @@ void TestFlow::textIsPublishedBeforeTheScreen()
 
 void TestFlow::runsThatOutliveTheFlow()
 {
-    // Operations whose futures live on after the flow and its operations have gone: they end
-    // later, or are cancelled, and the flow is not called.
-    m_flow->onRefresh();
-    const std::shared_ptr<QPromise<RunResult>> updating = m_ops->pending;
-    m_flow->onRetry();
-    m_flow->onManage();
-    m_flow->onInstall(m_answers);
-    const std::shared_ptr<QPromise<RunResult>> installing = m_ops->pending;
-    m_flow.reset();
-    updating->addResult(std::nullopt);
-    updating->finish();
-    installing->future().cancel();
-    installing->finish();
-    QTest::qWait(20);
-
+    // Waits until every watcher of run has heard of its end: ours hears it last.
+    const auto heard = [](const QFuture<RunResult>& run) {
+        QFutureWatcher<RunResult> last;
+        QSignalSpy finished(&last, &QFutureWatcherBase::finished);
+        last.setFuture(run);
+        return finished.wait();
+    };
     // A run cancelled while the flow lives leaves the screen as it is.
-    init();
     m_flow->onRefresh();
     m_ops->pending->future().cancel();
     m_ops->pending->finish();
-    QTest::qWait(20);
+    QVERIFY(heard(m_ops->pending->future()));
     QCOMPARE(m_flow->screen(), Screen::Installing);
+
+    // Runs that end after the flow and its operations have gone never call into the flow: its
+    // storage, overwritten once it is destroyed, stays as it was left.
+    alignas(RootView) std::byte storage[sizeof(RootView)];
+    auto ops = std::make_unique<FakeOperations>();
+    FakeOperations& later = *ops;
+    auto* flow = new (storage) RootView(std::move(ops));
+    flow->onRefresh();
+    const std::shared_ptr<QPromise<RunResult>> updating = later.pending;
+    flow->onRetry();
+    flow->onManage();
+    flow->onInstall(m_answers);
+    const std::shared_ptr<QPromise<RunResult>> installing = later.pending;
+    flow->~RootView();
+    std::fill(std::begin(storage), std::end(storage), std::byte{0xa5});
+    updating->addResult(std::nullopt);
+    updating->finish();
+    installing->addResult(SystemError{u"disk full"_s});
+    installing->finish();
+    QVERIFY(heard(updating->future()) && heard(installing->future()));
+    QVERIFY(std::all_of(std::begin(storage), std::end(storage),
+                        [](std::byte b) { return b == std::byte{0xa5}; }));
 }
 
 QTEST_GUILESS_MAIN(TestFlow)

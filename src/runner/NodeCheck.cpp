@@ -16,6 +16,13 @@ using namespace Qt::StringLiterals;
 namespace {
 // What node prints is a short line; text past this between the markers is not a version.
 constexpr qsizetype versionRoom = 64 * 1024;
+
+// Where marker last begins in text, or -1. Qt 6.4's QByteArray::lastIndexOf reads before the
+// text when the marker is the longer of the two, which can crash on a short output.
+qsizetype lastIndexOf(const QByteArray& text, const QByteArray& marker)
+{
+    return text.size() < marker.size() ? -1 : text.lastIndexOf(marker);
+}
 } // namespace
 
 NodeCheck::NodeCheck(std::chrono::milliseconds bound, QObject* parent)
@@ -87,7 +94,7 @@ void NodeCheck::readOutput()
 {
     m_output += m_shell.readAllStandardOutput();
     // Only the text after the last begin marker can matter; keep what may still become one.
-    const qsizetype begin = m_output.lastIndexOf(m_before);
+    const qsizetype begin = lastIndexOf(m_output, m_before);
     if (begin < 0)
         m_output = m_output.right(m_before.size() - 1);
     else if (begin > 0)
@@ -127,7 +134,7 @@ void NodeCheck::killSession()
 std::optional<QString> NodeCheck::versionBetween(const QByteArray& output, const QByteArray& before,
                                                  const QByteArray& after)
 {
-    const qsizetype begin = output.lastIndexOf(before);
+    const qsizetype begin = lastIndexOf(output, before);
     if (begin < 0)
         return std::nullopt;
     const qsizetype from = begin + before.size();

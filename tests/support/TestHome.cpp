@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace corvane::test {
 
@@ -17,6 +18,7 @@ using namespace Qt::StringLiterals;
 TestHome::TestHome()
     : m_previousHome(qgetenv("HOME"))
 {
+    // Nothing has started yet, and going on would leave HOME pointing at the real home.
     if (!m_dir.isValid())
         qFatal("cannot create a temporary home folder");
     qputenv("HOME", QFile::encodeName(m_dir.path()));
@@ -36,7 +38,7 @@ void TestHome::writeFile(const QString& relative, const QByteArray& content, boo
     QFile file(filePath(relative));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(file.fileName()));
+        QTest::qFail(qPrintable(u"cannot write "_s + file.fileName()), __FILE__, __LINE__);
     if (executable)
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -67,7 +69,7 @@ void TestHome::installStandIn()
 {
     QFile standIn(QStringLiteral(CORVANE_STANDIN_DIR "/npx"));
     if (!standIn.open(QIODevice::ReadOnly))
-        qFatal("cannot read the stand-in");
+        QTest::qFail("cannot read the stand-in", __FILE__, __LINE__);
     writeFile(u"bin/npx"_s, standIn.readAll(), true);
 }
 
@@ -83,21 +85,26 @@ void TestHome::setStartup(const QByteArray& lines)
 void TestHome::killRecorded() const
 {
     for (const char* name : {"pid", "child-pid", "stubborn-pid"}) {
-        const qint64 pid =
-            read(u"standin-record/"_s + QLatin1StringView(name)).trimmed().toLongLong();
-        if (pid > 1)
-            ::kill(static_cast<pid_t>(pid), SIGKILL);
+        signalProcess(read(u"standin-record/"_s + QLatin1StringView(name)).trimmed().toLongLong(),
+                      SIGKILL);
     }
 }
 
 bool processGone(qint64 pid)
 {
+    if (pid <= 1)
+        return false;
     if (::kill(static_cast<pid_t>(pid), 0) != 0)
         return true;
     QFile stat(u"/proc/%1/stat"_s.arg(pid));
     const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
     const qsizetype close = line.lastIndexOf(')');
     return close > 0 && line.mid(close + 2, 1) == "Z";
+}
+
+bool signalProcess(qint64 pid, int signal)
+{
+    return pid > 1 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), signal) == 0;
 }
 
 std::optional<RunResult> waitForResult(const QFuture<RunResult>& future, int timeoutMs)

@@ -22,7 +22,8 @@ public:
 
     QString filePath(const QString& relative) const { return m_dir.filePath(relative); }
 
-    // Writes a file under the home, creating folders on the way; executable when asked.
+    // Writes a file under the home, creating folders on the way; executable when asked. A write
+    // that fails fails the running test.
     void writeFile(const QString& relative, const QByteArray& content, bool executable = false);
     // Removes a file or a whole folder under the home.
     void remove(const QString& relative);
@@ -43,8 +44,15 @@ private:
     QByteArray m_previousHome;
 };
 
-// Whether a process is gone: no such process, or a zombie nobody has reaped yet.
+// Whether a process is gone: no such process, or a zombie nobody has reaped yet. False for a pid
+// that names no single process (0, 1 or negative, as an empty pid file reads), so that waiting for
+// it fails rather than passes.
 bool processGone(qint64 pid);
+
+// Sends signal to the process pid, but only when pid names a single process other than init and
+// this one: kill(0, …) and kill(-1, …) would reach the test's process group or every process.
+// False when refused or when there is no such process.
+bool signalProcess(qint64 pid, int signal);
 
 // Spins the event loop until the future has its result, for at most timeoutMs.
 std::optional<RunResult> waitForResult(const QFuture<RunResult>& future, int timeoutMs = 60000);
