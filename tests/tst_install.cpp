@@ -6,6 +6,7 @@
 #include "runner/Setup.h"
 #include "runner/TemporaryFolder.h"
 #include "runner/UserShell.h"
+#include "support/ScopedEnv.h"
 #include "support/TestHome.h"
 
 #include <QDir>
@@ -210,6 +211,10 @@ void TestInstall::answersFileIsNeverOpenToOthers()
     // which write-then-chmod would, and was never readable by others, even with umask 022.
     const mode_t savedMask = ::umask(022);
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    const auto restore = qScopeGuard([&] {
+        ::close(watch);
+        ::umask(savedMask);
+    });
     QVERIFY(watch >= 0);
     QVERIFY(::inotify_add_watch(watch, QFile::encodeName(m_folder).constData(),
                                 IN_CREATE | IN_ATTRIB | IN_DELETE) >= 0);
@@ -237,8 +242,6 @@ void TestInstall::answersFileIsNeverOpenToOthers()
     const QStringList atStart = events;
     QVERIFY(test::waitForResult(future));
     drain();
-    ::close(watch);
-    ::umask(savedMask);
     QCOMPARE(atStart, QStringList{u"create 600"_s});
     QCOMPARE(events, (QStringList{u"create 600"_s, u"delete"_s}));
 #endif
@@ -264,6 +267,7 @@ void TestInstall::anotherAccountNeverReadsTheAnswers()
     int report[2];
     QVERIFY(::pipe2(report, O_CLOEXEC) == 0);
     const pid_t snoop = ::fork();
+    QVERIFY(snoop >= 0); // -1 would be kill(-1, …) below: every process
     if (snoop == 0) {
         ::close(report[0]);
         if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
@@ -298,7 +302,7 @@ void TestInstall::anotherAccountNeverReadsTheAnswers()
     }
     ::close(report[1]);
     const auto endSnoop = qScopeGuard([&] {
-        ::kill(snoop, SIGKILL);
+        test::signalProcess(snoop, SIGKILL);
         ::waitpid(snoop, nullptr, 0);
         ::close(report[0]);
     });
@@ -311,8 +315,9 @@ void TestInstall::anotherAccountNeverReadsTheAnswers()
     // The snoop can read: a file made the ordinary way is read at once.
     const mode_t savedMask = ::umask(022);
     QFile ordinary(QFile::decodeName(shared) + u"/ordinary.json"_s);
-    QVERIFY(ordinary.open(QIODevice::WriteOnly));
+    const bool opened = ordinary.open(QIODevice::WriteOnly);
     ::umask(savedMask);
+    QVERIFY(opened);
     QCOMPARE(verdict(), 'r');
 
     // Each answers file stays until the snoop has tried it: a thousand files, none read.
@@ -423,27 +428,22 @@ void TestInstall::temporaryFolderFallsBack()
         QVERIFY(::chown(runtimePath.constData(), nobody->pw_uid, nobody->pw_gid) == 0);
     }
     QVERIFY(QFile::link(base.filePath(u"runtime"_s), base.filePath(u"link"_s)));
-    const QByteArray savedTmp = qgetenv("TMPDIR");
-    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
     const QString workingFolder = QDir::currentPath();
+    const auto restore = qScopeGuard([&] { QDir::setCurrent(workingFolder); });
     QDir::setCurrent(base.path()); // where a relative folder would resolve
-    qputenv("TMPDIR", QFile::encodeName(tmpdir == u"relative" || tmpdir.startsWith(u'/')
-                                            ? tmpdir
-                                            : base.filePath(tmpdir)));
+    test::ScopedEnv env("TMPDIR", QFile::encodeName(tmpdir == u"relative" || tmpdir.startsWith(u'/')
+                                                        ? tmpdir
+                                                        : base.filePath(tmpdir)));
     if (runtime.isNull())
-        qunsetenv("XDG_RUNTIME_DIR");
+        env.set("XDG_RUNTIME_DIR", QByteArray());
     else if (runtime == u"relative")
-        qputenv("XDG_RUNTIME_DIR", "runtime");
+        env.set("XDG_RUNTIME_DIR", "runtime");
     else
-        qputenv("XDG_RUNTIME_DIR",
+        env.set("XDG_RUNTIME_DIR",
                 QFile::encodeName(base.filePath(runtime.startsWith(u"link") || runtime == u"missing"
                                                     ? runtime
                                                     : u"runtime"_s)));
-    const QString folder = temporaryFolder();
-    QDir::setCurrent(workingFolder);
-    qputenv("TMPDIR", savedTmp);
-    qputenv("XDG_RUNTIME_DIR", savedRuntime);
-    QCOMPARE(folder, expected.startsWith(u'/') ? expected : base.filePath(expected));
+    QCOMPARE(temporaryFolder(), expected.startsWith(u'/') ? expected : base.filePath(expected));
 }
 
 void TestInstall::keysNeverShow_data()
@@ -523,8 +523,10 @@ QProcess* TestInstall::startHangingRun(qint64* pid, qint64* childPid)
     auto* holder = new QProcess;
     m_holders.append(holder);
     holder->start(QCoreApplication::applicationDirPath() + u"/runholder"_s, {m_folder});
-    if (!QTest::qWaitFor([&] { return !recorded(u"child-pid"_s).isEmpty(); }, 30000))
-        qFatal("the stand-in did not start");
+    if (!QTest::qWaitFor([&] { return !recorded(u"child-pid"_s).isEmpty(); }, 30000)) {
+        QTest::qFail("the stand-in did not start", __FILE__, __LINE__); // cleanup() ends it
+        return nullptr;
+    }
     *pid = recorded(u"pid"_s).toLongLong();
     *childPid = recorded(u"child-pid"_s).toLongLong();
     return holder;
@@ -545,13 +547,13 @@ void TestInstall::quittingMidRunLeavesNothing()
     qint64 pid = 0;
     qint64 childPid = 0;
     QProcess* holder = startHangingRun(&pid, &childPid);
-    QVERIFY(!test::processGone(pid));
+    QVERIFY(holder && !test::processGone(pid));
     QCOMPARE(answersFiles().size(), 1);
     // Another copy starting now must not take the live run's file away.
     Setup(config()).removeStaleAnswersFiles();
     QCOMPARE(answersFiles().size(), 1);
 
-    ::kill(static_cast<pid_t>(holder->processId()), signal);
+    QVERIFY(test::signalProcess(holder->processId(), signal));
     QVERIFY(holder->waitForFinished(15000));
     if (signal == SIGKILL) {
         // Killed outright, the app could not clean up: the wrapper dies with it and takes the
@@ -590,10 +592,10 @@ void TestInstall::stoppingEndsTheWholeSession()
     run.stop(std::chrono::milliseconds(500));
     // Cancelled by stop() itself, not later by the run's destruction.
     QVERIFY(future.isCanceled() && future.isFinished());
-    QTest::qWait(50);
-    QCOMPARE(ended.size(), 0);
     QTRY_VERIFY(test::processGone(stubborn));
     QTRY_VERIFY(test::processGone(recorded(u"pid"_s).toLongLong()));
+    QCoreApplication::processEvents(); // whatever the run's end posted has been delivered
+    QCOMPARE(ended.size(), 0);
 }
 
 void TestInstall::stoppingRemovesTheFileFirst()
@@ -602,7 +604,8 @@ void TestInstall::stoppingRemovesTheFileFirst()
     m_home->writeFile(u"trapping-wrapper"_s, R"sh(#!/bin/sh
 trap 'if [ -e "$(cat "$HOME/standin-record/config-path")" ]; then echo present; else echo absent;
 fi > "$HOME/wrapper-saw"; exit 143' TERM HUP
-sh -c "$4" </dev/null &
+while [ "$1" != -c ]; do shift; done # script's command follows -c, in either argument layout
+sh -c "$2" </dev/null &
 wait
 )sh",
                       true);

@@ -14,20 +14,23 @@
 #include "views/WelcomeView.h"
 
 #include "model/Catalog.h"
+#include "support/Buttons.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QLayout>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
 using namespace corvane;
+using namespace corvane::test;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -69,14 +72,6 @@ QStringList visibleTexts(QWidget* view)
             texts.append(static_cast<QAbstractButton*>(w)->text());
     }
     return texts;
-}
-
-QAbstractButton* button(QWidget* view, const QString& text)
-{
-    for (auto* b : view->findChildren<QAbstractButton*>())
-        if (b->text() == text && b->isVisibleTo(view))
-            return b;
-    return nullptr;
 }
 
 // Shows view at the window's size and waits until it can take keys.
@@ -353,7 +348,9 @@ void TestScreens::tabWalksInReadingOrder()
     std::unique_ptr<QWidget> view(make(intents));
     present(view.get());
     QVERIFY(QTest::qWaitForWindowActive(view.get()));
-    button(view.get(), order.first())->setFocus();
+    QAbstractButton* first = button(view.get(), order.first());
+    QVERIFY(first);
+    first->setFocus();
     QStringList walked;
     for (int i = 0; i < order.size(); ++i) {
         auto* focused = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
@@ -363,7 +360,7 @@ void TestScreens::tabWalksInReadingOrder()
     }
     QCOMPARE(walked, order);
     // And round again to the first.
-    QCOMPARE(qobject_cast<QAbstractButton*>(QApplication::focusWidget())->text(), order.first());
+    QCOMPARE(QApplication::focusWidget(), first);
 }
 
 void TestScreens::redrawInPlace()
@@ -373,7 +370,9 @@ void TestScreens::redrawInPlace()
                      intents.opener());
     present(&view);
     QVERIFY(QTest::qWaitForWindowActive(&view));
-    button(&view, u"Start setup"_s)->setFocus();
+    QAbstractButton* start = button(&view, u"Start setup"_s);
+    QVERIFY(start);
+    start->setFocus();
     view.setData({{codex}, true});
     // The focus follows the primary button rather than falling to the next control.
     QCOMPARE(QApplication::focusWidget(), button(&view, u"Update Version"_s));
@@ -394,11 +393,12 @@ void TestScreens::recheckLineKeepsItsHeight()
     const QStringList before = visibleTexts(&view);
     QCOMPARE(before.last(), u" "_s);
     auto* getNode = button(&view, u"Get Node.js"_s);
+    QVERIFY(getNode);
     const int buttonsAt = getNode->mapTo(&view, QPoint()).y();
     view.setData({true});
     QCOMPARE(visibleTexts(&view).last(), u"Still not finding Node.js."_s);
     QCOMPARE(visibleTexts(&view).mid(0, before.size() - 1), before.mid(0, before.size() - 1));
-    QTest::qWait(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     view.layout()->activate();
     // Nothing above the line moves when it fills.
     QCOMPARE(getNode->mapTo(&view, QPoint()).y(), buttonsAt);
@@ -445,27 +445,27 @@ void TestScreens::copyRow()
     QCOMPARE(copied, QStringList{u"corv claude"_s});
     QVERIFY(row.isCopied());
     QTRY_VERIFY_WITH_TIMEOUT(!row.isCopied(), 2000);
-    // A row going away with its reset pending is fine.
-    auto* doomed = new TerminalCommandRow(u"corv codex"_s, [](const QString&) {});
-    doomed->click();
-    delete doomed;
-    QTest::qWait(150);
 }
 
 void TestScreens::copyMarkResetIsNotPostponed()
 {
     TerminalCommandRow row(u"corv codex"_s, [](const QString&) {});
-    constexpr int duration = 800;
-    row.setCopiedDuration(std::chrono::milliseconds(duration));
+    constexpr std::chrono::milliseconds duration(800);
+    row.setCopiedDuration(duration);
     present(&row);
-    QElapsedTimer clock;
-    clock.start();
+    // Clicked again halfway; a timer started then runs out after the first click's reset is due
+    // and before a reset counted from the second click. Timers fire in the order they run out.
+    QTimer after;
+    after.setSingleShot(true);
+    after.setTimerType(Qt::PreciseTimer);
+    QSignalSpy ranOut(&after, &QTimer::timeout);
     row.click();
-    QTest::qWait(duration / 2);
-    row.click();
-    QTRY_VERIFY_WITH_TIMEOUT(!row.isCopied(), 5000);
-    // The first click's reset, not the second's (which would come at 1.5 x duration).
-    QVERIFY2(clock.elapsed() < duration * 3 / 2 - 50, qPrintable(QString::number(clock.elapsed())));
+    QTimer::singleShot(duration / 2, Qt::PreciseTimer, &row, [&] {
+        row.click();
+        after.start(duration * 3 / 4);
+    });
+    QVERIFY(ranOut.wait(10000));
+    QVERIFY(!row.isCopied());
 }
 
 void TestScreens::rowsKeepTheirStateAcrossRedraws()
@@ -531,6 +531,7 @@ void TestScreens::longTextsWrapAndStayReachable()
     QVERIFY2(reachable >= label->heightForWidth(width),
              qPrintable(u"%1 < %2"_s.arg(reachable).arg(label->heightForWidth(width))));
     auto* retry = button(&view, u"Try again"_s);
+    QVERIFY(retry);
     QVERIFY(view.rect().contains(QRect(retry->mapTo(&view, QPoint()), retry->size())));
     QVERIFY(area->geometry().bottom() < retry->mapTo(&view, QPoint()).y());
 }
@@ -554,19 +555,23 @@ void TestScreens::accessibility()
     WelcomeView welcome({{claude}, true}, intents.record(u"refresh"_s), intents.record(u"manage"_s),
                         intents.opener());
     present(&welcome);
-    const auto iface = [](QObject* o) { return QAccessible::queryAccessibleInterface(o); };
+    const auto iface = [](QObject* o) {
+        return o ? QAccessible::queryAccessibleInterface(o) : nullptr;
+    };
 
     QAccessibleInterface* update = iface(button(&welcome, u"Update Version"_s));
+    QAccessibleInterface* change = iface(button(&welcome, u"Change tools or funding"_s));
+    QAccessibleInterface* mark = iface(welcome.findChild<AppMark*>());
+    const QList<TextLabel*> labels = welcome.findChildren<TextLabel*>();
+    QAccessibleInterface* status = iface(labels.value(2));
+    QVERIFY(update && change && mark && status);
     QCOMPARE(update->role(), QAccessible::Button);
     QCOMPARE(update->text(QAccessible::Name), u"Update Version"_s);
     QVERIFY(update->state().defaultButton && update->state().focusable);
-    QAccessibleInterface* change = iface(button(&welcome, u"Change tools or funding"_s));
     QCOMPARE(change->text(QAccessible::Name), u"Change tools or funding"_s);
     QVERIFY(!change->state().defaultButton);
-    QAccessibleInterface* mark = iface(welcome.findChild<AppMark*>());
     QCOMPARE(mark->role(), QAccessible::Graphic);
     QVERIFY(mark->state().invisible);
-    QAccessibleInterface* status = iface(welcome.findChildren<TextLabel*>().at(2));
     QCOMPARE(status->role(), QAccessible::StaticText);
     QCOMPARE(status->text(QAccessible::Name),
              u"Corvane is already set up on this %1."_s.arg(machineName));
@@ -574,14 +579,18 @@ void TestScreens::accessibility()
     NoNodeView noNode({}, intents.record(u"recheck"_s), intents.opener());
     present(&noNode);
     QAccessibleInterface* symbol = iface(noNode.findChild<SymbolView*>());
+    QVERIFY(symbol);
     QCOMPARE(symbol->role(), QAccessible::Graphic);
     QVERIFY(symbol->state().invisible);
-    for (const QString& name : {u"Check again"_s, u"Get Node.js"_s})
-        QVERIFY(!iface(button(&noNode, name))->state().defaultButton);
+    for (const QString& name : {u"Check again"_s, u"Get Node.js"_s}) {
+        QAccessibleInterface* b = iface(button(&noNode, name));
+        QVERIFY(b && !b->state().defaultButton);
+    }
 
     LaunchedView launched(
         {false, {u"claude-code"_s}}, [] {}, [](const QString&) {});
     present(&launched);
+    QCOMPARE(launched.rows().size(), 1);
     TerminalCommandRow* row = launched.rows().first();
     QAccessibleInterface* rowIface = iface(row);
     QCOMPARE(rowIface->role(), QAccessible::Button);
@@ -590,7 +599,8 @@ void TestScreens::accessibility()
     QVERIFY(rowIface->text(QAccessible::Description).isEmpty());
     row->click();
     QCOMPARE(rowIface->text(QAccessible::Description), u"Copied"_s);
-    QVERIFY(iface(button(&launched, u"Done"_s))->state().defaultButton);
+    QAccessibleInterface* done = iface(button(&launched, u"Done"_s));
+    QVERIFY(done && done->state().defaultButton);
 
     FailedView failed(
         {u"x"_s, u"x"_s}, [] {}, [](const QString&) {});
@@ -602,7 +612,8 @@ void TestScreens::accessibility()
 
     InstallingView installing({u"Installing\u2026"_s});
     present(&installing);
-    QCOMPARE(iface(installing.findChild<Spinner*>())->role(), QAccessible::ProgressBar);
+    QAccessibleInterface* spinner = iface(installing.findChild<Spinner*>());
+    QVERIFY(spinner && spinner->role() == QAccessible::ProgressBar);
 }
 
 void TestScreens::appMarkFillsItsArea_data()
@@ -632,7 +643,6 @@ void TestScreens::appMarkFillsItsArea()
     for (const QPoint corner :
          {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1)})
         QCOMPARE(qAlpha(image.pixel(corner)), 0);
-    QCOMPARE(image.pixel(w / 8, h / 2), qRgb(0xB2, 0x3A, 0x2C));
     // The letter sits in the middle, sized by the width.
     int inkLeft = w;
     int inkRight = -1;
