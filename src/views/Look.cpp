@@ -56,8 +56,9 @@ qreal luminance(const QColor& color)
 
 qreal contrast(const QColor& a, const QColor& b)
 {
-    const auto [dark, light] = std::minmax(luminance(a), luminance(b));
-    return (light + 0.05) / (dark + 0.05);
+    const qreal first = luminance(a);
+    const qreal second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
 // color, lightened in its own hue on a dark palette until it stands out from the window colour by
