@@ -674,8 +674,9 @@ qreal contrast(QColor color, const QColor& background)
         };
         return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
     };
-    const auto [dark, light] = std::minmax(luminance(color), luminance(background));
-    return (light + 0.05) / (dark + 0.05);
+    const qreal first = luminance(color);
+    const qreal second = luminance(background);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
 } // namespace
