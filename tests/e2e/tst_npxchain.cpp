@@ -223,8 +223,6 @@ private slots:
     void updatePicksUpANewlyPublishedVersion();
     void failuresShowTheToolsLastLine_data();
     void failuresShowTheToolsLastLine();
-    void toolContract_data();
-    void toolContract();
     void quittingMidInstallLeavesNothing();
     void npmFailuresShowTheirCause_data();
     void npmFailuresShowTheirCause();
@@ -508,62 +506,6 @@ void TestNpxChain::failuresShowTheToolsLastLine()
     QCOMPARE(m_flow->errorText(), expected.replace(u"%1"_s, m_home->path()));
     QVERIFY(answersFiles().isEmpty());
     QVERIFY(!QFileInfo::exists(m_home->filePath(manifestRelative)));
-}
-
-void TestNpxChain::toolContract_data()
-{
-    QTest::addColumn<QStringList>("arguments"); // after "npx --yes corvane@latest"
-    QTest::addColumn<QByteArray>("answers");    // written to the --config file; null: no file
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("lastLine"); // "%1" stands for the --config file
-
-    const QStringList install{u"install"_s, u"--config"_s, u"%1"_s, u"--yes"_s};
-    const QString usage = u"Usage: corvane install --config <file> --yes | corvane update --all "
-                          "| corvane --version"_s;
-    QTest::newRow("missing answers file")
-        << install << QByteArray() << 1
-        << u"Error: cannot read the answers file %1: no such file"_s;
-    QTest::newRow("malformed answers file") << install << "{\"harnesses\":[\"codex\""_ba << 1
-                                            << u"Error: the answers file %1 is not valid JSON"_s;
-    QTest::newRow("answers of the wrong shape")
-        << install << "{\"harnesses\":\"codex\",\"claudeFunding\":[],\"codexFunding\":[]}"_ba << 1
-        << u"Error: the answers file %1 has no list of strings \"harnesses\""_s;
-    QTest::newRow("a key-funded tool without its key")
-        << install
-        << R"({"harnesses":["codex"],"claudeFunding":[],"codexFunding":["openrouter"],"openaiApiKey":"sk-proj-unused"})"_ba
-        << 1
-        << u"Error: Codex is to be funded by OpenRouter, but the answers hold no OpenRouter API key"_s;
-    QTest::newRow("unknown command") << QStringList{u"uninstall"_s} << QByteArray() << 2 << usage;
-    QTest::newRow("update without --all") << QStringList{u"update"_s} << QByteArray() << 2 << usage;
-}
-
-void TestNpxChain::toolContract()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, answers);
-    QFETCH(int, status);
-    QFETCH(QString, lastLine);
-    const QString config = m_home->filePath(u"tmp/answers.json"_s);
-    if (!answers.isNull()) {
-        m_home->writeFile(u"tmp/answers.json"_s, answers);
-        QFile::setPermissions(config, QFile::ReadOwner | QFile::WriteOwner);
-    }
-    for (QString& argument : arguments)
-        argument.replace(u"%1"_s, config);
-
-    Setup setup;
-    const QFuture<RunResult> run =
-        setup.runViaPty(QStringList{u"npx"_s, u"--yes"_s, u"corvane@latest"_s} + arguments);
-    QVERIFY(QTest::qWaitFor([&] { return run.isFinished(); }, runBoundMs));
-    const RunResult result = run.result();
-    QVERIFY(result);
-    const auto* error = std::get_if<SetupError>(&*result);
-    QVERIFY(error && error->kind == SetupError::Kind::ExitedWithStatus);
-    QCOMPARE(error->status, status);
-    lastLine.replace(u"%1"_s, config);
-    QVERIFY2(error->output.contains(lastLine), qPrintable(error->output.right(2000)));
-    QVERIFY(!error->output.contains(u"sk-"_s)); // no key is ever printed
-    QCOMPARE(RootView::describe(*result, u"fallback"_s), lastLine);
 }
 
 void TestNpxChain::quittingMidInstallLeavesNothing()
