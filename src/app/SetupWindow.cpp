@@ -15,9 +15,7 @@
 #include <QEasingCurve>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QPushButton>
-#include <QTimer>
 #include <QVariantAnimation>
 
 namespace corvane {
