@@ -47,7 +47,6 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void windowIsFixedAndTitled();
     void checksRunOncePerWindow_data();
     void checksRunOncePerWindow();
     void inputWhileNodeIsChecked_data();
@@ -95,20 +94,6 @@ void TestWindow::makeWindow()
     m_window->installEventFilter(&m_paints);
 }
 
-void TestWindow::windowIsFixedAndTitled()
-{
-    makeWindow();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    QCOMPARE(m_window->windowTitle(), u"Corvane Setup"_s);
-    const QSize size = m_window->size();
-    m_window->resize(size + QSize(200, 100));
-    QCOMPARE(m_window->size(), size);
-    QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
-    // The view fills the window.
-    QCOMPARE(m_window->currentView()->geometry(), m_window->rect());
-}
-
 void TestWindow::checksRunOncePerWindow_data()
 {
     QTest::addColumn<bool>("hold"); // Node.js answers after the first paint
@@ -137,6 +122,10 @@ void TestWindow::checksRunOncePerWindow()
     m_window->show();
     QCOMPARE(m_ops->nodeChecks, 1); // as it shows, without waiting for it
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    // Titled, of a fixed size, and filled by its view.
+    QCOMPARE(m_window->windowTitle(), u"Corvane Setup"_s);
+    QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
+    QCOMPARE(m_window->currentView()->geometry(), m_window->rect());
     if (hold) {
         QTRY_VERIFY(m_paints.painted);
         QVERIFY(m_window->flow()->checking());
