@@ -1,7 +1,6 @@
 // The screens as a user meets them: their texts, what their buttons, links and keys do, what a
 // screen reader is told, the copy rows, long texts, and the drawn mark. Offscreen, real widgets.
 #include "views/AppMark.h"
-#include "views/DefaultAction.h"
 #include "views/FailedView.h"
 #include "views/InstallingView.h"
 #include "views/LaunchedView.h"
@@ -59,22 +58,15 @@ const Harness codex = harnesses().at(1);
 QStringList visibleTexts(QWidget* view)
 {
     QList<QWidget*> shown;
-    for (QWidget* w : view->findChildren<QWidget*>()) {
-        if (!w->isVisibleTo(view))
-            continue;
-        if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w))
+    for (QWidget* w : view->findChildren<QWidget*>())
+        if (w->isVisibleTo(view) && (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)))
             shown.append(w);
-    }
     std::stable_sort(shown.begin(), shown.end(), [view](QWidget* a, QWidget* b) {
         return a->mapTo(view, QPoint()).y() < b->mapTo(view, QPoint()).y();
     });
     QStringList texts;
-    for (QWidget* w : shown) {
-        if (auto* label = qobject_cast<QLabel*>(w))
-            texts.append(label->text());
-        else
-            texts.append(static_cast<QAbstractButton*>(w)->text());
-    }
+    for (QWidget* w : shown)
+        texts.append(w->property("text").toString()); // a label's or a button's
     return texts;
 }
 
