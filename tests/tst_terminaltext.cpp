@@ -29,7 +29,8 @@ void TestTerminalText::cleaning_data()
     // Parameter bytes ? and :, an intermediate byte, then the other escapes with and without one.
     QTest::newRow("parameters, intermediates, other escapes")
         << "\033[?25l\033[38:5:208m\033[2 q\0337\033(Bamber\0338"_ba << u"amber"_s;
-    QTest::newRow("OSC, BEL") << "\033]0;npm install\007ok"_ba << u"ok"_s;
+    QTest::newRow("OSC ends at BEL, DCS does not")
+        << "\033]0;npm\007o\033Pq\007x\033\\k"_ba << u"ok"_s;
     QTest::newRow("hyperlink, ESC \\")
         << "\033]8;;https://x.test\033\\docs\033]8;;\033\\"_ba << u"docs"_s;
     QTest::newRow("ESC [ then line feed, ESC at the end")
@@ -37,10 +38,9 @@ void TestTerminalText::cleaning_data()
     QTest::newRow("unterminated OSC") << "a\033]0;title"_ba << u"a\x1b]0;title"_s;
     QTest::newRow("DCS, SOS, PM, APC")
         << "\033P1$r0m\033\\a\033Xs\033\\b\033^p\033\\c\033_g\033\\d"_ba << u"abcd"_s;
-    QTest::newRow("BEL does not end a DCS") << "\033Pq\007x\033\\ok"_ba << u"ok"_s;
-    QTest::newRow("OSC cancelled by the next sequence")
-        << "\033]0;npm\r\n\033[31mError: x\033[0m\r\n"_ba << u"Error: x"_s;
-    QTest::newRow("string cancelled by CAN, SUB") << "\033]0;t\030a\033Pq#0\032b"_ba << u"ab"_s;
+    QTest::newRow("strings cancelled by CAN, SUB, the next sequence")
+        << "\033]0;t\030a\033Pq#0\032b\033]0;npm\r\n\033[31mError: x\033[0m\r\n"_ba
+        << u"abError: x"_s;
     QTest::newRow("unterminated DCS") << "ok\033Pdata"_ba << u"ok\x1bPdata"_s;
     QTest::newRow("invalid UTF-8") << "a\377b"_ba << u"a\uFFFDb"_s;
     QTest::newRow("only escapes and white space")
@@ -52,8 +52,9 @@ void TestTerminalText::cleaning_data()
         << u"warn x\r\nerror E404"_s;
     QTest::newRow("ora's spinner")
         << "\342\240\213 Installing\033[2K\033[1G\342\234\226 failed"_ba << u"\u2716 failed"_s;
-    QTest::newRow("erasing the rest of a line") << "50%\033[K done"_ba << u"50% done"_s;
-    QTest::newRow("a move to another column") << "ab\033[5Gcd"_ba << u"abcd"_s;
+    // Erasing the rest of a line not at its start, and a move to another column, erase nothing.
+    QTest::newRow("erase mid-line, move to column 5")
+        << "50%\033[K do\033[5Gne"_ba << u"50% done"_s;
 }
 
 void TestTerminalText::cleaning()
