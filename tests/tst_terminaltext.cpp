@@ -29,12 +29,10 @@ void TestTerminalText::cleaning_data()
     // Parameter bytes ? and :, an intermediate byte, then the other escapes with and without one.
     QTest::newRow("parameters, intermediates, other escapes")
         << "\033[?25l\033[38:5:208m\033[2 q\0337\033(Bamber\0338"_ba << u"amber"_s;
-    QTest::newRow("OSC ends at BEL, DCS does not")
-        << "\033]0;npm\007o\033Pq\007x\033\\k"_ba << u"ok"_s;
-    QTest::newRow("hyperlink, ESC \\")
+    QTest::newRow("BEL ends OSC, not DCS") << "\033]0;npm\007o\033Pq\007x\033\\k"_ba << u"ok"_s;
+    QTest::newRow("hyperlink, ST")
         << "\033]8;;https://x.test\033\\docs\033]8;;\033\\"_ba << u"docs"_s;
-    QTest::newRow("ESC [ then line feed, ESC at the end")
-        << "a\033[\nb\033"_ba << u"a\x1b[\nb\x1b"_s;
+    QTest::newRow("broken CSI, ESC at end") << "a\033[\nb\033"_ba << u"a\x1b[\nb\x1b"_s;
     QTest::newRow("unterminated OSC") << "a\033]0;title"_ba << u"a\x1b]0;title"_s;
     QTest::newRow("DCS, SOS, PM, APC")
         << "\033P1$r0m\033\\a\033Xs\033\\b\033^p\033\\c\033_g\033\\d"_ba << u"abcd"_s;
@@ -53,8 +51,7 @@ void TestTerminalText::cleaning_data()
     QTest::newRow("ora's spinner")
         << "\342\240\213 Installing\033[2K\033[1G\342\234\226 failed"_ba << u"\u2716 failed"_s;
     // Erasing the rest of a line not at its start, and a move to another column, erase nothing.
-    QTest::newRow("erase mid-line, move to column 5")
-        << "50%\033[K do\033[5Gne"_ba << u"50% done"_s;
+    QTest::newRow("mid-line erase, column 5") << "50%\033[K do\033[5Gne"_ba << u"50% done"_s;
 }
 
 void TestTerminalText::cleaning()
