@@ -32,29 +32,20 @@ const QStringList awkward{u""_s,      u"'"_s,        u"\\"_s,    u"'\\''"_s,  u"
 
 const QString metacharacters = u"'\"\\$`!*?[]{}~#;&|<>()%^= \t\n"_s;
 
-class ArgumentGenerator {
-public:
-    explicit ArgumentGenerator(quint64 seed)
-        : m_random(seed)
-    {
-    }
-
-    QStringList list()
-    {
-        QStringList arguments;
-        for (int n = pick(1, 6); n > 0; --n)
-            arguments.append(pick(0, 9) == 0 ? awkward.at(pick(0, int(awkward.size()) - 1))
-                                             : argument());
-        return arguments;
-    }
-
-private:
-    int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
-
-    QString argument()
-    {
+// One random argument list; the same random engine state gives the same list.
+QStringList randomList(std::mt19937_64& random)
+{
+    const auto pick = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    QStringList arguments;
+    for (int n = pick(1, 6); n > 0; --n) {
+        if (pick(0, 9) == 0) {
+            arguments.append(awkward.at(pick(0, int(awkward.size()) - 1)));
+            continue;
+        }
         QString text;
-        for (int n = pick(0, 24); n > 0; --n) {
+        for (int length = pick(0, 24); length > 0; --length) {
             const int kind = pick(0, 99);
             char32_t c;
             if (kind < 40)
@@ -71,11 +62,10 @@ private:
                 c = char32_t(pick(0x10000, 0x10fffd));
             text.append(QString::fromUcs4(&c, 1));
         }
-        return text;
+        arguments.append(text);
     }
-
-    std::mt19937_64 m_random;
-};
+    return arguments;
+}
 
 } // namespace
 
@@ -123,13 +113,13 @@ void TestRoundTrip::argumentListsRoundTrip()
     const QString replay = u"seed %1, %2 lists per shell, %3"_s.arg(m_seed).arg(m_count).arg(shell);
 
     // Each shell gets the same lists, so a failure in one shell alone points at that shell.
-    ArgumentGenerator generator(m_seed);
+    std::mt19937_64 random(m_seed);
     int made = 0;
     int runs = 0;
     while (made < m_count) {
         QStringList arguments{u"record-args"_s};
         while (made < m_count && commandLine(arguments, dialect)->toUtf8().size() < batchBytes) {
-            arguments += generator.list();
+            arguments += randomList(random);
             ++made;
         }
 
