@@ -153,8 +153,7 @@ def user_home(home, registry_url):
     # Links, not copies: npm and npx find their own code from where the link points. npm runs a
     # package's command with the sh it finds on PATH.
     for name, path in dict(node_tools(), sh=shutil.which("sh")).items():
-        if not (home / "bin" / name).is_symlink():
-            (home / "bin" / name).symlink_to(path)
+        (home / "bin" / name).symlink_to(path)
     # zsh reads .zshrc last of its start-up files, bash -l reads .bash_profile, sh reads .profile.
     for rc in (".zshrc", ".bash_profile", ".profile"):
         (home / rc).write_text('PATH="$HOME/bin"; export PATH\n')

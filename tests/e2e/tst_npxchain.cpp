@@ -34,12 +34,6 @@ const QString registryScript = QStringLiteral(CORVANE_E2E_DIR "/registry.py");
 constexpr int runBoundMs = 180000;
 constexpr int registryBoundMs = 180000; // starting Verdaccio and publishing
 
-QString sha256(const QString& text)
-{
-    return QString::fromLatin1(
-        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex());
-}
-
 // Process ids of the running processes whose environment says HOME=home: every process a run in
 // that home left behind.
 QList<qint64> processesOfHome(const QString& home)
@@ -96,9 +90,7 @@ void TestNpxChain::initTestCase()
     QVERIFY(m_dir.isValid());
     m_serve.start(python,
                   {registryScript, u"serve"_s, m_dir.filePath(u"registry"_s), home(), u"1.0.0"_s});
-    (void)QTest::qWaitFor(
-        [this] { return m_serve.canReadLine() || m_serve.state() == QProcess::NotRunning; },
-        registryBoundMs);
+    (void)m_serve.waitForReadyRead(registryBoundMs); // its one line, or its end
     m_userEnvironment = QJsonDocument::fromJson(m_serve.readLine()).object();
     const QString error = QString::fromLocal8Bit(m_serve.readAllStandardError()).trimmed();
     if (error.startsWith(u"SKIP: "_s))
@@ -126,11 +118,9 @@ void TestNpxChain::cleanup()
 {
     // Closing the window ends its runs; whatever a failed case left running goes too.
     m_flow.reset();
-    const QList<qint64> left = processesOfHome(home());
-    for (const qint64 pid : left)
+    for (const qint64 pid : processesOfHome(home()))
         ::kill(static_cast<pid_t>(pid), SIGKILL);
-    (void)QTest::qWaitFor([&] { return std::all_of(left.cbegin(), left.cend(), processGone); },
-                          5000);
+    QTRY_VERIFY_WITH_TIMEOUT(processesOfHome(home()).isEmpty(), 5000);
 }
 
 void TestNpxChain::writeFile(const QString& relative, const QByteArray& content) const
@@ -208,7 +198,10 @@ void TestNpxChain::installChangeAndUpdateThroughTheRealChain()
 
     // The key reached the tool exactly, and nothing under the home holds it afterwards.
     QCOMPARE(readJson(u"standin-record/answers.json"_s).value("keys"_L1).toObject(),
-             (QJsonObject{{u"openrouterApiKey"_s, sha256(openrouterKey)}}));
+             (QJsonObject{{u"openrouterApiKey"_s,
+                           QString::fromLatin1(QCryptographicHash::hash(openrouterKey.toUtf8(),
+                                                                        QCryptographicHash::Sha256)
+                                                   .toHex())}}));
     QDirIterator files(home(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         QFile file(files.next());
