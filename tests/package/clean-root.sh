@@ -24,6 +24,7 @@ fail() { say "FAILED: $*"; exit 1; }
 for tool in debootstrap Xvfb xdotool xwininfo xprop; do
     command -v "$tool" >/dev/null || skip "$tool is not installed (./dev test package installs it)"
 done
+/usr/bin/python3 -c 'import Xlib' 2>/dev/null || skip "python3-xlib is not installed (./dev test package installs it)"
 [ -f "$1" ] || fail "no package at $1: build it with ./dev package"
 deb=$(realpath "$1")
 closewindow=$(realpath "$3")
