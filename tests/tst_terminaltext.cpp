@@ -123,25 +123,13 @@ void TestTerminalText::describe_data()
     QTest::addColumn<QString>("expected");
     const QString fallback = u"Setup didn't finish. You can try again."_s;
     QTest::newRow("blank lines, indented") << u"alpha\n\n  at main\n\n  \n\t\n"_s << u"  at main"_s;
-    QTest::newRow("spinner") << u"⠋ working\r⠙ working\r✖ failed: E404"_s << u"✖ failed: E404"_s;
-    QTest::newRow("empty output") << QString() << fallback;
-    QTest::newRow("blank output") << u" \r\n\r\n\t"_s << fallback;
-    // npm's error blocks, as npm 10 and 9 printed them (tst_npxchain has npm 11's real ones): the
-    // line that says what happened, never the fields, the advice or the pointer to the log.
+    // npm's error block as npm 9 printed it (tst_npxchain has npm 11's real ones, as npm 10 began
+    // printing them): the line that says what happened, never the fields, the advice or the
+    // pointer to the log.
     const QString log = u"npm error A complete log of this run can be found in: "
                         "/home/dev/.npm/_logs/2026-12-07T16_56_03_303Z-debug-0.log\r\n"_s;
     const QString timedOut = u"npm error network request to https://registry.npmjs.org/corvane "
                              "failed, reason: connect ETIMEDOUT 104.16.0.35:443"_s;
-    QTest::newRow("npm 10, network")
-        << u"npm error code ETIMEDOUT\nnpm error syscall connect\nnpm error errno ETIMEDOUT\n"_s +
-               timedOut +
-               u"\nnpm error network This is a problem related to network connectivity.\n"
-               "npm error network In most cases you are behind a proxy or have bad network "
-               "settings.\nnpm error network\nnpm error network If you are behind a proxy, "
-               "please make sure that the\nnpm error network 'proxy' config is set properly.  "
-               "See: 'npm help config'\n"_s +
-               log
-        << timedOut;
     QTest::newRow("npm 9")
         << u"npm ERR! code E404\nnpm ERR! 404 Not Found - GET https://registry.npmjs.org/"
            "corvane - Not found\nnpm ERR! 404\nnpm ERR! 404  'corvane@latest' is not in "
