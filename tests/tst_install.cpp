@@ -115,8 +115,11 @@ void TestInstall::answersFileLivesOnlyWhileTheInstallerRuns()
     const std::optional<RunResult> result = test::waitForResult(future);
     QVERIFY(result);
     QCOMPARE(!*result, exitStatus == "0" && starts);
-    QCOMPARE(std::holds_alternative<SystemError>(result->value_or(SetupError::scriptMissing())),
-             !folder.isNull());
+    if (wrapper == u"missing")
+        QCOMPARE(*result, RunResult(SetupError::scriptMissing()));
+    else
+        QCOMPARE(std::holds_alternative<SystemError>(result->value_or(SetupError::scriptMissing())),
+                 !starts);
     QVERIFY(answersFiles().isEmpty()); // gone before the result arrived
     // A failure shows the installer's last line, with the answers' keys hidden.
     if (exitStatus != "0")
@@ -164,19 +167,17 @@ void TestInstall::answersFileIsNeverOpenToOthers()
                                 IN_CREATE | IN_ATTRIB | IN_DELETE) >= 0);
     Setup setup(config());
     QVERIFY(test::waitForResult(setup.runInstall(m_answers)));
-    QStringList events;
+    QList<uint32_t> events;
     alignas(inotify_event) char buffer[4096];
     for (ssize_t got; (got = ::read(watch, buffer, sizeof buffer)) > 0;) {
         for (char* at = buffer; at < buffer + got;) {
             const auto* event = reinterpret_cast<const inotify_event*>(at);
-            events.append((event->mask & IN_CREATE)   ? u"create"_s
-                          : (event->mask & IN_ATTRIB) ? u"attrib"_s
-                                                      : u"delete"_s);
+            events.append(event->mask);
             at += sizeof(inotify_event) + event->len;
         }
     }
     // The mode it was created with is the one the installer found (see the test above).
-    QCOMPARE(events, (QStringList{u"create"_s, u"delete"_s}));
+    QCOMPARE(events, (QList<uint32_t>{IN_CREATE, IN_DELETE}));
 #endif
 }
 
@@ -266,7 +267,7 @@ void TestInstall::temporaryFolderFallsBack_data()
     row("runtime folder: relative", u"runtime"_s, tmp, tmp);
     row("runtime folder: ours, 0755", u"%1/runtime"_s, tmp, tmp, 0755);
     row("runtime folder: another account's, 0700", u"%1/runtime"_s, tmp, tmp, 0700, true);
-    row("runtime folder: a link to ours", u"%1/link"_s, tmp, tmp);
+    // A link however written; with a trailing slash, lstat() follows it.
     row("runtime folder: a link, a trailing slash", u"%1/link/"_s, tmp, tmp);
     row("runtime folder: unset", QString(), tmp, tmp);
     row("TMPDIR missing", QString(), u"%1/missing"_s, u"/tmp"_s);

@@ -39,14 +39,12 @@ private slots:
     void initTestCase() { m_home.emplace(); }
     void init() { m_model.emplace(QList<Harness>{}, Found{}); }
     void cleanup() { m_home->remove(manifestFile); }
+    // Records only from an object's "installations" array of objects with a string "harness", and
+    // JSON that does not parse at all: fuzz_manifest's properties.
     void manifest_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<Found>("expected");
-        QTest::newRow("not JSON") << QByteArray("installations: codex") << Found{};
-        QTest::newRow("empty object") << QByteArray("{}") << Found{};
-        QTest::newRow("top-level array") << QByteArray(R"([{"harness":"codex"}])") << Found{};
-        QTest::newRow("non-object") << entries(R"({"harness":"codex"},5)") << Found{};
         QTest::newRow("disabled")
             << entries(R"({"harness":"a","disabled":true},{"harness":"b","disabled":1},
             {"harness":"c","disabled":1.0},{"harness":"d","disabled":2},
@@ -60,8 +58,6 @@ private slots:
             {"harness":"codex","openai_subscription_auth":"true","user_funded_provider":"x"},
             {"harness":"claude-code","user_funded_provider":"x","openai_subscription_auth":true})")
             << Found{{cx, none, sub}, {cx, none, sub}, {cx, none, x}, {cx, none, x}, {cc, x, none}};
-        QTest::newRow("bad harness")
-            << entries(R"({"harness":5},{},{"harness":"codex"})") << Found{{cx, none, none}};
         QTest::newRow("order, duplicates, unknown id, claude subscription")
             << entries(R"(
             {"harness":"codex","user_funded_provider":"openrouter"},
@@ -76,7 +72,6 @@ private slots:
         QTest::newRow("invalid UTF-8 in a value")
             << entries("{\"harness\":\"codex\",\"user_funded_provider\":\"op\xff\xc0n\"}")
             << Found{};
-        QTest::newRow("invalid UTF-8 outside strings") << QByteArray("\xfe\xff{}") << Found{};
     }
     void manifest()
     {
@@ -164,8 +159,6 @@ private slots:
         QTest::addColumn<Tools>("selected");
         QTest::addColumn<Tools>("edits");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("nothing") << Tools{} << Tools{sub, sub, e, e, e}
-                                 << R"({"harnesses":[],"claudeFunding":[],"codexFunding":[]})"_ba;
         QTest::newRow("keys kept whatever the funding")
             << Tools{cc} << Tools{orr, sub, u"a"_s, u"o"_s, u"r"_s}
             << R"({"harnesses":["claude-code"],"claudeFunding":["openrouter"],"codexFunding":[],
@@ -183,7 +176,6 @@ private slots:
     void answers()
     {
         const QByteArray json = edited().answers().toJson();
-        QVERIFY2(!json.contains('\n') && !json.contains(": "), json.constData()); // compact
         QFETCH(QByteArray, expected);
         QCOMPARE(QJsonDocument::fromJson(json), QJsonDocument::fromJson(expected));
     }

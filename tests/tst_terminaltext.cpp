@@ -33,13 +33,11 @@ void TestTerminalText::cleaning_data()
     QTest::newRow("hyperlink, ST")
         << "\033]8;;https://x.test\033\\docs\033]8;;\033\\"_ba << u"docs"_s;
     QTest::newRow("broken CSI, ESC at end") << "a\033[\nb\033"_ba << u"a\x1b[\nb\x1b"_s;
-    QTest::newRow("unterminated OSC") << "a\033]0;title"_ba << u"a\x1b]0;title"_s;
     QTest::newRow("DCS, SOS, PM, APC")
         << "\033P1$r0m\033\\a\033Xs\033\\b\033^p\033\\c\033_g\033\\d"_ba << u"abcd"_s;
     QTest::newRow("strings cancelled by CAN, SUB, the next sequence")
         << "\033]0;t\030a\033Pq#0\032b\033]0;npm\r\n\033[31mError: x\033[0m\r\n"_ba
         << u"abError: x"_s;
-    QTest::newRow("unterminated DCS") << "ok\033Pdata"_ba << u"ok\x1bPdata"_s;
     QTest::newRow("invalid UTF-8") << "a\377b"_ba << u"a\uFFFDb"_s;
     QTest::newRow("only escapes and white space")
         << " \r\n\033[2K \t\033]0;t\007\033(B\n"_ba << QString();
@@ -69,6 +67,7 @@ void TestTerminalText::cleaning()
 
 void TestTerminalText::hostileInputStaysLinear()
 {
+    // Also what keeps an unterminated OSC or DCS string as it came.
     // Each takes minutes through a pass that rescans the rest of the text for every ESC. Each
     // string is cancelled by the next ESC; the last one, unterminated, stays.
     for (const QByteArray& unit : {"\033]"_ba, "\033P"_ba, "\033[0123456789;"_ba}) {
@@ -123,25 +122,13 @@ void TestTerminalText::describe_data()
     QTest::addColumn<QString>("expected");
     const QString fallback = u"Setup didn't finish. You can try again."_s;
     QTest::newRow("blank lines, indented") << u"alpha\n\n  at main\n\n  \n\t\n"_s << u"  at main"_s;
-    QTest::newRow("spinner") << u"⠋ working\r⠙ working\r✖ failed: E404"_s << u"✖ failed: E404"_s;
-    QTest::newRow("empty output") << QString() << fallback;
-    QTest::newRow("blank output") << u" \r\n\r\n\t"_s << fallback;
-    // npm's error blocks, as npm 10 and 9 printed them (tst_npxchain has npm 11's real ones): the
-    // line that says what happened, never the fields, the advice or the pointer to the log.
+    // npm's error block as npm 9 printed it (tst_npxchain has npm 11's real ones, as npm 10 began
+    // printing them): the line that says what happened, never the fields, the advice or the
+    // pointer to the log.
     const QString log = u"npm error A complete log of this run can be found in: "
                         "/home/dev/.npm/_logs/2026-12-07T16_56_03_303Z-debug-0.log\r\n"_s;
     const QString timedOut = u"npm error network request to https://registry.npmjs.org/corvane "
                              "failed, reason: connect ETIMEDOUT 104.16.0.35:443"_s;
-    QTest::newRow("npm 10, network")
-        << u"npm error code ETIMEDOUT\nnpm error syscall connect\nnpm error errno ETIMEDOUT\n"_s +
-               timedOut +
-               u"\nnpm error network This is a problem related to network connectivity.\n"
-               "npm error network In most cases you are behind a proxy or have bad network "
-               "settings.\nnpm error network\nnpm error network If you are behind a proxy, "
-               "please make sure that the\nnpm error network 'proxy' config is set properly.  "
-               "See: 'npm help config'\n"_s +
-               log
-        << timedOut;
     QTest::newRow("npm 9")
         << u"npm ERR! code E404\nnpm ERR! 404 Not Found - GET https://registry.npmjs.org/"
            "corvane - Not found\nnpm ERR! 404\nnpm ERR! 404  'corvane@latest' is not in "
