@@ -39,12 +39,15 @@ private slots:
     void initTestCase() { m_home.emplace(); }
     void init() { m_model.emplace(QList<Harness>{}, Found{}); }
     void cleanup() { m_home->remove(manifestFile); }
-    // Records only from an object's "installations" array of objects with a string "harness", and
-    // JSON that does not parse at all: fuzz_manifest's properties.
     void manifest_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<Found>("expected");
+        QTest::newRow("not JSON") << QByteArray("installations: codex") << Found{};
+        QTest::newRow("top-level array") << QByteArray(R"([{"harness":"codex"}])") << Found{};
+        QTest::newRow("non-object") << entries(R"({"harness":"codex"},5)") << Found{};
+        QTest::newRow("bad harness")
+            << entries(R"({"harness":5},{},{"harness":"codex"})") << Found{{cx, none, none}};
         QTest::newRow("disabled")
             << entries(R"({"harness":"a","disabled":true},{"harness":"b","disabled":1},
             {"harness":"c","disabled":1.0},{"harness":"d","disabled":2},
