@@ -40,6 +40,8 @@ class TestQuestionsView : public QObject {
 
     void open(const QList<Harness>& detected = {}, const Found& existing = {})
     {
+        m_installed.clear();
+        m_leaveOnInstall = false;
         m_window = std::make_unique<QWidget>();
         m_window->resize(520, 460);
         auto* layout = new QVBoxLayout(m_window.get());
@@ -77,7 +79,6 @@ class TestQuestionsView : public QObject {
         const auto* heading = shown<StepHeading>();
         return heading ? heading->title()->text() : u"(no title)"_s;
     }
-    bool has(const QString& text) const { return test::button(m_view, text); }
     QAbstractButton* button(const QString& text) const
     {
         return need(test::button(m_view, text), text);
@@ -103,11 +104,6 @@ class TestQuestionsView : public QObject {
     QWidget* focused() const { return QApplication::focusWidget(); }
 
 private slots:
-    void init()
-    {
-        m_installed.clear();
-        m_leaveOnInstall = false;
-    }
     void cleanup() { m_window.reset(); }
 
     void walk_data()
@@ -142,7 +138,7 @@ private slots:
             QCOMPARE(title(), titles[i]);
             QCOMPARE(dotsName(), n < 2 ? e : u"Step %1 of %2"_s.arg(i + 1).arg(n));
             QCOMPARE(dots() && dots()->height() > 0, n > 1);
-            QCOMPARE(has(u"Back"_s), i > 0);
+            QCOMPARE(test::button(m_view, u"Back"_s) != nullptr, i > 0);
             QCOMPARE(primary()->text(), i + 1 < n ? u"Next"_s : last);
             QCOMPARE(primary()->isEnabled(), i + 1 < n || submits);
             if (i == 0)
@@ -181,8 +177,8 @@ private slots:
         QFETCH(QString, untick);
         QFETCH(QString, choice);
         QFETCH(QString, blank);
-        m_leaveOnInstall = true;
         open();
+        m_leaveOnInstall = true;
         click(untick);
         click(primary());
         click(choice);
@@ -257,8 +253,8 @@ private slots:
     // here on a click of the last button.
     void fundingRows()
     {
-        m_leaveOnInstall = true;
         open({}, Found{{cx, none, u"codex-cloud"_s}});
+        m_leaveOnInstall = true;
         click(primary());
         QCOMPARE(title(), codex);
         QVERIFY(!shown<RadioRow>([](RadioRow* row) { return row->isChecked(); }));

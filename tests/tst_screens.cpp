@@ -337,7 +337,6 @@ void TestScreens::longTextsWrapAndStayReachable_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("words") << u"npm error "_s.repeated(30);
     QTest::newRow("one long word") << u"/home/dev/node_modules"_s.repeated(12);
-    QTest::newRow("more than the window holds") << u"error: something failed "_s.repeated(200);
     QTest::newRow("empty") << QString();
     QTest::newRow("a whole log on one line") << u"npm error \U0001F4A5 "_s.repeated(100000);
     QTest::newRow("looks like HTML") << u"<title>502 Bad Gateway</title> &amp; R&D <b>"_s;
@@ -386,7 +385,6 @@ void TestScreens::longTextsWrapAndStayReachable()
 void TestScreens::appMarkFillsItsArea_data()
 {
     QTest::addColumn<QSize>("area");
-    QTest::newRow("welcome size") << QSize(76, 76);
     QTest::newRow("small") << QSize(24, 24);
     QTest::newRow("large") << QSize(300, 300);
     QTest::newRow("wider than high") << QSize(200, 80);
