@@ -40,6 +40,8 @@ class TestQuestionsView : public QObject {
 
     void open(const QList<Harness>& detected = {}, const Found& existing = {})
     {
+        m_installed.clear();
+        m_leaveOnInstall = false;
         m_window = std::make_unique<QWidget>();
         m_window->resize(520, 460);
         auto* layout = new QVBoxLayout(m_window.get());
@@ -77,7 +79,6 @@ class TestQuestionsView : public QObject {
         const auto* heading = shown<StepHeading>();
         return heading ? heading->title()->text() : u"(no title)"_s;
     }
-    bool has(const QString& text) const { return test::button(m_view, text); }
     QAbstractButton* button(const QString& text) const
     {
         return need(test::button(m_view, text), text);
@@ -103,11 +104,6 @@ class TestQuestionsView : public QObject {
     QWidget* focused() const { return QApplication::focusWidget(); }
 
 private slots:
-    void init()
-    {
-        m_installed.clear();
-        m_leaveOnInstall = false;
-    }
     void cleanup() { m_window.reset(); }
 
     void walk_data()
@@ -142,7 +138,7 @@ private slots:
             QCOMPARE(title(), titles[i]);
             QCOMPARE(dotsName(), n < 2 ? e : u"Step %1 of %2"_s.arg(i + 1).arg(n));
             QCOMPARE(dots() && dots()->height() > 0, n > 1);
-            QCOMPARE(has(u"Back"_s), i > 0);
+            QCOMPARE(test::button(m_view, u"Back"_s) != nullptr, i > 0);
             QCOMPARE(primary()->text(), i + 1 < n ? u"Next"_s : last);
             QCOMPARE(primary()->isEnabled(), i + 1 < n || submits);
             if (i == 0)
@@ -181,8 +177,8 @@ private slots:
         QFETCH(QString, untick);
         QFETCH(QString, choice);
         QFETCH(QString, blank);
-        m_leaveOnInstall = true;
         open();
+        m_leaveOnInstall = true;
         click(untick);
         click(primary());
         click(choice);
@@ -232,7 +228,6 @@ private slots:
     {
         open();
         click(u"Codex"_s);
-        QCOMPARE(title(), tools);
         QCOMPARE(dotsName(), u"Step 1 of 2"_s);
         click(primary());
         click(u"Anthropic API key"_s);
@@ -247,7 +242,6 @@ private slots:
         click(u"Codex"_s);
         QCOMPARE(title(), tools);
         QTRY_COMPARE(dots()->height(), 0);
-        QVERIFY(!has(u"Back"_s));
         QCOMPARE(primary()->text(), u"Install"_s);
         QVERIFY(!primary()->isEnabled());
         key(Qt::Key_Return);
@@ -259,8 +253,8 @@ private slots:
     // here on a click of the last button.
     void fundingRows()
     {
-        m_leaveOnInstall = true;
         open({}, Found{{cx, none, u"codex-cloud"_s}});
+        m_leaveOnInstall = true;
         click(primary());
         QCOMPARE(title(), codex);
         QVERIFY(!shown<RadioRow>([](RadioRow* row) { return row->isChecked(); }));
@@ -279,27 +273,25 @@ private slots:
         QCOMPARE(m_installed, (Installs{{{cx}, {}, {sub}, none, none, none}}));
     }
 
-    // Tab reaches every control in reading order and rings it, Space toggles and selects, and a
-    // key field that comes up takes the focus. A screen reader is told each row's kind, name and
-    // state, can press it, and never hears a key.
+    // Tab reaches every control in reading order, round again to the first, and rings it; Space
+    // toggles and selects, and a key field that comes up takes the focus. A screen reader is told
+    // each row's kind, name and state, can press it, and never hears a key.
     void keyboardAndScreenReader()
     {
         open();
         QCOMPARE(focused(), button(u"Claude Code"_s));
+        const QImage unfocused = button(u"Codex"_s)->grab().toImage();
+        for (const QString& next : Texts{u"Codex"_s, u"Next"_s, u"Claude Code"_s, u"Codex"_s}) {
+            key(Qt::Key_Tab);
+            QCOMPARE(focused(), button(next));
+        }
+        QVERIFY(focused()->grab().toImage() != unfocused);
         QAccessibleInterface* tick = a11y(focused());
         QCOMPARE(tick->role(), QAccessible::CheckBox);
-        QCOMPARE(tick->text(QAccessible::Name), u"Claude Code"_s);
+        QCOMPARE(tick->text(QAccessible::Name), u"Codex"_s);
         // The whole row is its area, where a screen reader's pointer lands.
         QCOMPARE(tick->rect().size(), focused()->size());
         QVERIFY(dots() && a11y(dots())->role() == QAccessible::StaticText);
-        const QImage unfocused = button(u"Codex"_s)->grab().toImage();
-        key(Qt::Key_Tab);
-        QCOMPARE(focused(), button(u"Codex"_s));
-        QVERIFY(button(u"Codex"_s)->grab().toImage() != unfocused);
-        key(Qt::Key_Tab);
-        QCOMPARE(focused(), primary());
-        key(Qt::Key_Tab);
-        QCOMPARE(focused(), button(u"Claude Code"_s));
         key(Qt::Key_Space);
         QVERIFY(!tick->state().checked);
         key(Qt::Key_Space);
@@ -308,13 +300,12 @@ private slots:
         key(Qt::Key_Return);
         QCOMPARE(title(), claude);
         QCOMPARE(focused(), button(u"Claude subscription"_s));
-        const Texts order{u"Anthropic API key"_s, u"OpenRouter API key"_s, u"Back"_s, u"Next"_s};
+        const Texts order{u"Anthropic API key"_s,   u"OpenRouter API key"_s, u"Back"_s, u"Next"_s,
+                          u"Claude subscription"_s, u"Anthropic API key"_s};
         for (const QString& next : order) {
             key(Qt::Key_Tab);
             QCOMPARE(focused(), button(next));
         }
-        for (int i = 0; i < 3; ++i)
-            key(Qt::Key_Backtab);
         QAccessibleInterface* radio = a11y(focused());
         QCOMPARE(radio->role(), QAccessible::RadioButton);
         QCOMPARE(radio->text(QAccessible::Name), u"Anthropic API key"_s);
@@ -334,11 +325,6 @@ private slots:
         QVERIFY(!text || !text->text(0, text->characterCount()).contains(u"secret"_s));
         key(Qt::Key_Tab);
         QCOMPARE(focused(), button(u"Back"_s));
-        key(Qt::Key_Space);
-        QCOMPARE(title(), tools);
-        key(Qt::Key_Return);
-        QCOMPARE(focused(), keyField()); // the chosen key field comes up with the step
-
         a11y(button(u"Claude subscription"_s))
             ->actionInterface()
             ->doAction(QAccessibleActionInterface::pressAction());
@@ -349,8 +335,7 @@ private slots:
     void stepDots()
     {
         QWidget window;
-        auto* dots = new StepDots(1, 0, &window);
-        QVERIFY(dots->sizeHint().isEmpty());
+        auto* dots = new StepDots(1, 0, &window); // collapsed with one step: walk
         QVERIFY(a11y(dots)->state().invisible);
         const auto picture = [&](int count, int current) {
             dots->setSteps(count, current);

@@ -1,4 +1,4 @@
-// The window around the flow: start-up checks that never block it, input while Node.js has not
+// The window around the flow: the Node.js check that never blocks it, input while it has not
 // answered, one view per screen with a cross-fade only on screen changes, Return, closing mid-run,
 // the real clipboard, and one wizard per user.
 #include "app/SetupWindow.h"
@@ -7,14 +7,13 @@
 #include "support/Buttons.h"
 #include "support/FakeOperations.h"
 #include "support/TestHome.h"
-#include "views/NoNodeView.h"
-#include "views/WelcomeView.h"
+#include "views/Spinner.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QMimeData>
+#include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -47,11 +46,8 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void checksRunOncePerWindow_data();
-    void checksRunOncePerWindow();
-    void inputWhileNodeIsChecked_data();
-    void inputWhileNodeIsChecked();
-    void crossFadeOnlyOnScreenChanges();
+    void checkingForNode_data();
+    void checkingForNode();
     void closingMidRunHidesFirst();
     void systemClipboardGetsPlainText();
     void oneWizardPerUser();
@@ -94,23 +90,32 @@ void TestWindow::makeWindow()
     m_window->installEventFilter(&m_paints);
 }
 
-void TestWindow::checksRunOncePerWindow_data()
+void TestWindow::checkingForNode_data()
 {
     QTest::addColumn<bool>("hold"); // Node.js answers after the first paint
+    QTest::addColumn<bool>("returning");
+    QTest::addColumn<bool>("recheck"); // from the Node-missing screen, not the first check
     QTest::addColumn<bool>("found");
-    QTest::newRow("answer at once, found") << false << true;
-    QTest::newRow("answer at once, missing") << false << false;
-    QTest::newRow("answer after the first paint, found") << true << true;
-    QTest::newRow("answer after the first paint, missing") << true << false;
+    QTest::newRow("answer at once, found") << false << false << false << true;
+    QTest::newRow("answer at once, missing") << false << false << false << false;
+    QTest::newRow("first check, new user") << true << false << false << true;
+    QTest::newRow("first check, returning user") << true << true << false << true;
+    QTest::newRow("first check, missing") << true << false << false << false;
+    QTest::newRow("recheck, still missing") << true << false << true << false;
+    QTest::newRow("recheck, found") << true << true << true << true;
 }
 
-void TestWindow::checksRunOncePerWindow()
+void TestWindow::checkingForNode()
 {
     QFETCH(bool, hold);
+    QFETCH(bool, returning);
+    QFETCH(bool, recheck);
     QFETCH(bool, found);
+    if (returning)
+        m_home->writeFile(u".local/state/corvane/installations.json"_s, "{}");
     makeWindow();
-    m_ops->hold = hold;
-    if (!found)
+    m_ops->hold = hold && !recheck;
+    if (recheck || !found)
         m_ops->version.reset();
     // Only a screen someone has seen fades out, whichever comes first, answer or paint.
     std::optional<bool> paintedWhenAnswered;
@@ -120,84 +125,62 @@ void TestWindow::checksRunOncePerWindow()
     });
     QCOMPARE(m_ops->nodeChecks, 0); // not while being built
     m_window->show();
-    QCOMPARE(m_ops->nodeChecks, 1); // as it shows, without waiting for it
+    QCOMPARE(m_ops->nodeChecks, 1);                   // as it shows, without waiting for it
+    QPointer<QWidget> view = m_window->currentView(); // the view that waits for the answer
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    // Titled, of a fixed size, and filled by its view.
-    QCOMPARE(m_window->windowTitle(), u"Corvane Setup"_s);
+    // Of a fixed size, and filled by its view.
     QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
     QCOMPARE(m_window->currentView()->geometry(), m_window->rect());
-    if (hold) {
-        QTRY_VERIFY(m_paints.painted);
-        QVERIFY(m_window->flow()->checking());
-        m_ops->answer(m_ops->version);
-    }
-    QTRY_VERIFY(paintedWhenAnswered.has_value());
-    QCOMPARE(screen(), found ? Screen::Welcome : Screen::NoNode);
-    QCOMPARE(m_window->isCrossFading(), !found && *paintedWhenAnswered);
-    m_window->hide();
-    m_window->show();
-    QCOMPARE(m_ops->nodeChecks, 1);
-}
-
-void TestWindow::inputWhileNodeIsChecked_data()
-{
-    QTest::addColumn<bool>("returning");
-    QTest::addColumn<bool>(
-        "recheck"); // a recheck from the Node-missing screen, not the first check
-    QTest::addColumn<bool>("found");
-    QTest::newRow("first check, new user") << false << false << true;
-    QTest::newRow("first check, returning user") << true << false << true;
-    QTest::newRow("recheck, still missing") << false << true << false;
-    QTest::newRow("recheck, found") << true << true << true;
-}
-
-void TestWindow::inputWhileNodeIsChecked()
-{
-    QFETCH(bool, returning);
-    QFETCH(bool, recheck);
-    QFETCH(bool, found);
-    if (returning)
-        m_home->writeFile(u".local/state/corvane/installations.json"_s, "{}");
-    makeWindow();
     if (recheck) {
-        m_ops->version.reset();
-        m_window->show();
         QTRY_COMPARE(screen(), Screen::NoNode);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->isCrossFading(), 2000);
         m_ops->hold = true;
         QAbstractButton* checkAgain = button(m_window->currentView(), u"Check again"_s);
         QVERIFY(checkAgain);
         checkAgain->setFocus();
         QTest::keyClick(checkAgain, Qt::Key_Space);
-    } else {
-        m_ops->hold = true;
-        m_window->show();
+        view = m_window->currentView();
     }
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    QVERIFY(m_window->flow()->checking());
-
-    // Every control waits, and a spinner says why; keys and clicks go nowhere.
-    QWidget* view = m_window->currentView();
-    QStringList signs;
-    for (QWidget* w : view->findChildren<QWidget*>())
-        if (w->isVisible() && w->accessibleName() == u"Checking for Node.js\u2026"_s)
-            signs.append(QString::fromLatin1(w->metaObject()->className()));
-    QCOMPARE(signs, QStringList{u"corvane::Spinner"_s});
-    for (QAbstractButton* b : view->findChildren<QAbstractButton*>()) {
-        QVERIFY2(!b->isEnabled() || !b->isVisible(), qPrintable(b->text()));
-        QTest::mouseClick(b, Qt::LeftButton);
+    // The spinners that turn, by their names to a screen reader.
+    const auto turning = [this] {
+        QStringList names;
+        for (Spinner* spinner : m_window->findChildren<Spinner*>())
+            if (spinner->isSpinning())
+                names.append(spinner->accessibleName());
+        return names;
+    };
+    if (hold) {
+        QTRY_VERIFY(m_paints.painted);
+        QVERIFY(m_window->flow()->checking());
+        // Every control waits, and one turning spinner says why; keys and clicks go nowhere.
+        QCOMPARE(turning(), QStringList{u"Checking for Node.js\u2026"_s});
+        for (QAbstractButton* b : view->findChildren<QAbstractButton*>()) {
+            QVERIFY2(!b->isEnabled() || !b->isVisible(), qPrintable(b->text()));
+            QTest::mouseClick(b, Qt::LeftButton);
+        }
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Tab,
+                                  Qt::Key_Space, Qt::Key_Return})
+            QTest::keyClick(m_window.get(), key);
+        QCOMPARE(m_ops->nodeChecks, recheck ? 2 : 1);
+        QVERIFY(!m_ops->pending);
+        QVERIFY(m_services.isEmpty());
+        paintedWhenAnswered.reset();
+        m_ops->answer(found ? NodeVersion(u"v20.11.1"_s) : std::nullopt);
     }
-    for (const Qt::Key key :
-         {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Tab, Qt::Key_Space, Qt::Key_Return})
-        QTest::keyClick(m_window.get(), key);
-    QCOMPARE(m_ops->nodeChecks, recheck ? 2 : 1);
-    QVERIFY(!m_ops->pending);
-    QVERIFY(m_services.isEmpty());
-
-    // The answer: the keyboard is back on the screen's first control; with no control focused,
-    // Return reaches the window and does the screen's default action again.
-    m_ops->answer(found ? NodeVersion(u"v20.11.1"_s) : std::nullopt);
-    QTRY_VERIFY(!m_window->flow()->checking());
+    QTRY_VERIFY(paintedWhenAnswered.has_value());
     QCOMPARE(screen(), found ? Screen::Welcome : Screen::NoNode);
+    // A new screen fades in and replaces the view; the same screen is redrawn in place.
+    const bool changes = recheck ? found : !found;
+    QCOMPARE(m_window->isCrossFading(), changes && *paintedWhenAnswered);
+    if (changes)
+        QTRY_VERIFY(view.isNull());
+    else
+        QCOMPARE(m_window->currentView(), view.data());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->isCrossFading(), 2000);
+    QCOMPARE(turning(), QStringList());
+
+    // The keyboard is on the screen's first control; with no control focused, Return reaches the
+    // window and does the screen's default action.
     const QString first = !found      ? u"Check again"_s
                           : returning ? u"Update Version"_s
                                       : u"Start setup"_s;
@@ -208,41 +191,13 @@ void TestWindow::inputWhileNodeIsChecked()
     QCOMPARE(screen(), !found      ? Screen::NoNode
                        : returning ? Screen::Installing
                                    : Screen::Questions);
-    QCOMPARE(m_ops->nodeChecks, recheck ? 2 : 1);
-}
-
-void TestWindow::crossFadeOnlyOnScreenChanges()
-{
-    // Faded onto the Node-missing screen: checksRunOncePerWindow.
-    makeWindow();
-    m_ops->version.reset();
+    if (!found) {
+        QVERIFY(press(m_window->currentView(), u"Get Node.js"_s));
+        QCOMPARE(m_services, QStringList{u"open https://nodejs.org/en/download"_s});
+    }
+    m_window->hide();
     m_window->show();
-    QTRY_COMPARE(screen(), Screen::NoNode);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_window->isCrossFading(), 2000);
-
-    // Still missing: the same view, redrawn in place, no fade.
-    QWidget* view = m_window->currentView();
-    QVERIFY(qobject_cast<NoNodeView*>(view));
-    QVERIFY(press(view, u"Check again"_s));
-    QTRY_VERIFY(!m_window->flow()->checking());
-    QCOMPARE(m_window->currentView(), view);
-    QVERIFY(!m_window->isCrossFading());
-    QCOMPARE(view->findChildren<QLabel*>().last()->text(), u"Still not finding Node.js."_s);
-    QVERIFY(press(view, u"Get Node.js"_s));
-    QCOMPARE(m_services, QStringList{u"open https://nodejs.org/en/download"_s});
-
-    // Found, with a tool installed meanwhile: a new screen, faded in; the old view is gone.
-    m_home->writeFile(u".codex/config.toml"_s, "");
-    m_ops->version = u"v22.1.0"_s;
-    QPointer<QWidget> old = view;
-    QVERIFY(press(view, u"Check again"_s));
-    QTRY_VERIFY(qobject_cast<WelcomeView*>(m_window->currentView()));
-    QCOMPARE(m_window->flow()->welcomeData().detected.size(), 1);
-    QVERIFY(m_window->isCrossFading());
-    QTRY_VERIFY(old.isNull());
-    QTRY_VERIFY_WITH_TIMEOUT(!m_window->isCrossFading(), 2000);
-    QVERIFY(press(m_window->currentView(), u"Learn more about Corvane"_s));
-    QCOMPARE(m_services.last(), u"open https://www.npmjs.com/package/corvane"_s);
+    QCOMPARE(m_ops->nodeChecks, recheck ? 2 : 1);
 }
 
 void TestWindow::closingMidRunHidesFirst()
@@ -281,32 +236,21 @@ void TestWindow::systemClipboardGetsPlainText()
     QVERIFY(!now->hasHtml());
 }
 
+// A second copy asks the first to show itself; a folder that cannot hold a lock never keeps the
+// user from the wizard. The lock taken by the real app: secondStartOfTheApp.
 void TestWindow::oneWizardPerUser()
 {
     QTemporaryDir folder;
     SingleInstance first(folder.path());
     QVERIFY(first.isFirst());
     QSignalSpy asked(&first, &SingleInstance::showRequested);
-
-    // Held for an hour: still held (a wizard may stay open that long).
-    const QString lockPath = folder.filePath(u"corvane-setup.lock"_s);
-    QFile lock(lockPath);
-    QVERIFY(lock.open(QIODevice::ReadWrite));
-    QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
-                             QFileDevice::FileModificationTime));
-    lock.close();
-
     SingleInstance second(folder.path());
     QVERIFY(!second.isFirst());
     QVERIFY(second.askFirstToShow());
     QVERIFY(asked.wait(2000));
     QCOMPARE(asked.size(), 1);
-
-    // A folder that cannot hold a lock never keeps the user from the wizard.
-    SingleInstance nowhere(folder.filePath(u"missing/folder"_s));
-    QVERIFY(nowhere.isFirst());
-    SingleInstance relative(u"relative"_s);
-    QVERIFY(relative.isFirst());
+    QVERIFY(SingleInstance(folder.filePath(u"missing/folder"_s)).isFirst());
+    QVERIFY(SingleInstance(u"relative"_s).isFirst());
 }
 
 void TestWindow::secondStartOfTheApp()
