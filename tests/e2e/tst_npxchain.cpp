@@ -108,12 +108,13 @@ void TestNpxChain::init()
         else
             qputenv(qPrintable(it.key()), it.value().toString().toLocal8Bit());
     }
-    qunsetenv("CORVANE_STANDIN_FAIL");
-    // Each case starts as a user who has never run npm: no manifest, no cache, no tools.
+    // Each case starts as a user who has Claude Code and has never run npm: no manifest, no
+    // cache, no other tool.
     for (const QString& folder :
          {u".local"_s, u".npm"_s, u".claude"_s, u".codex"_s, u"tmp"_s, u"standin-record"_s})
         m_home.remove(folder);
     QVERIFY(QDir().mkpath(m_home.filePath(u"tmp"_s)));
+    m_home.writeFile(u".claude/settings.json"_s, "{}");
 }
 
 void TestNpxChain::cleanup()
@@ -163,7 +164,6 @@ QStringList TestNpxChain::answersFiles() const
 
 void TestNpxChain::installChangeAndUpdateThroughTheRealChain()
 {
-    m_home.writeFile(u".claude/settings.json"_s, "{}");
     QVERIFY(startFlow());
 
     QuestionsModel questions(m_flow->detected(), m_flow->existing());
@@ -255,7 +255,6 @@ void TestNpxChain::failuresShowTheirCause()
     if (!setting.isEmpty())
         env.set(name.constData(),
                 setting.section(u'=', 1).replace(u"<registry>"_s, registry).toLocal8Bit());
-    m_home.writeFile(u".claude/settings.json"_s, "{}");
     QVERIFY(startFlow());
     if (update) {
         m_flow->onRefresh();
@@ -277,8 +276,7 @@ void TestNpxChain::failuresShowTheirCause()
 
 void TestNpxChain::quittingMidInstallLeavesNothing()
 {
-    qputenv("CORVANE_STANDIN_FAIL", "hang");
-    m_home.writeFile(u".claude/settings.json"_s, "{}");
+    const test::ScopedEnv hang("CORVANE_STANDIN_FAIL", "hang");
     QVERIFY(startFlow());
     QuestionsModel questions(m_flow->detected(), m_flow->existing());
     questions.setClaudeFunding(u"anthropic-api"_s);
