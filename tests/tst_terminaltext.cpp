@@ -122,6 +122,7 @@ void TestTerminalText::describe_data()
     QTest::addColumn<QString>("expected");
     const QString fallback = u"Setup didn't finish. You can try again."_s;
     QTest::newRow("blank lines, indented") << u"alpha\n\n  at main\n\n  \n\t\n"_s << u"  at main"_s;
+    QTest::newRow("blank output") << u" \r\n\r\n\t"_s << fallback;
     // npm's error block as npm 9 printed it (tst_npxchain has npm 11's real ones, as npm 10 began
     // printing them): the line that says what happened, never the fields, the advice or the
     // pointer to the log.
